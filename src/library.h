@@ -1,0 +1,67 @@
+// The one seam between soundpath and the Allegro 4 library.
+//
+// The shell and the sound path call the library only through these free functions, which keep
+// the library's own names and arguments. allegro_backend.cpp forwards each one to the real
+// library; the tests link a recording fake with a virtual clock instead, so that whole runs of
+// the program can be checked with no display and no sound card. Drawing always goes to the
+// library's `screen` with its built-in `font`, the only surface and font the program uses.
+//
+// This header must not include <allegro.h>: the core never sees the library's headers.
+#pragma once
+
+struct BITMAP;
+struct SAMPLE;
+
+namespace lib {
+
+// The library's numeric constants that the program passes, under names that do not collide
+// with the library's own macros; the backend checks at compile time that they agree.
+constexpr int kGfxAutodetectWindowed = 2;
+constexpr int kDigiAutodetect = -1;
+constexpr int kMidiAutodetect = -1;
+constexpr int kKeyEsc = 59;
+constexpr int kKeyDel = 77;
+
+// Start-up and shutdown.
+int allegro_init();
+void allegro_exit();
+const char* allegro_error();
+int install_keyboard();
+int install_timer();
+int install_mouse();
+int install_sound(int digi, int midi);
+bool sound_output_present();  // false when the library fell back to its silent driver
+int set_gfx_mode(int card, int w, int h, int v_w, int v_h);
+int set_close_button_callback(void (*proc)());
+
+// Pointer.
+BITMAP* load_bitmap(const char* filename);  // palette not asked for
+void set_mouse_sprite(BITMAP* sprite);
+void set_mouse_sprite_focus(int x, int y);
+void enable_hardware_cursor();
+void show_mouse_on_screen();
+void scare_mouse_area(int x, int y, int w, int h);
+void unscare_mouse();
+
+// Input state, read once per use.
+int mouse_x();
+int mouse_y();
+int mouse_b();
+bool key(int scancode);
+
+// Drawing on the screen.
+int screen_w();
+int text_length(const char* text);
+int text_height();
+void textout_ex(const char* text, int x, int y, int color, int bg);
+void circlefill(int x, int y, int radius, int color);
+void rectfill(int x1, int y1, int x2, int y2, int color);
+
+// Sound and time.
+SAMPLE* load_sample(const char* filename);
+int play_sample(const SAMPLE* spl, int vol, int pan, int freq, int loop);
+void adjust_sample(const SAMPLE* spl, int vol, int pan, int freq, int loop);
+void stop_sample(const SAMPLE* spl);
+void rest(unsigned int ms);
+
+}  // namespace lib

@@ -1,0 +1,158 @@
+// The interaction shell: starts the library, opens the window, polls mouse and keyboard until
+// ESC, and shuts down.
+#include "shell.h"
+
+#include <cstdio>
+
+#include "library.h"
+#include "soundpath.h"
+
+namespace {
+
+// ---- constants -------------------------------------------------------------------------------
+
+constexpr int kScreenW = 800;
+constexpr int kScreenH = 600;
+
+constexpr const char* kCrosshairFile = "crosshair.bmp";
+constexpr const char* kSoundFile = "sound.wav";
+constexpr int kCrosshairFocus = 15;  // the cross's centre in its 31x31 or 32x32 image
+
+constexpr const char* kStatusFormat =
+    "[DEL] clears screen; Left Click assigns a point, Right Click starts synthesis. %d %d ";
+constexpr int kWhite = 15;
+constexpr int kBlack = 0;
+constexpr int kCircleRadius = 20;
+
+constexpr int kLeftButton = 1;
+constexpr int kRightButton = 2;
+
+constexpr unsigned kClickPauseMs = 100;
+// A turn with nothing to do sleeps this long, so that the idle program does not keep a core
+// busy; still far shorter than any click a person makes.
+constexpr unsigned kIdlePauseMs = 5;
+
+constexpr int kExitOk = 0;
+constexpr int kExitNoWindow = 1;
+
+// ---- helpers ---------------------------------------------------------------------------------
+
+volatile bool close_requested = false;
+
+void OnCloseButton() {
+  close_requested = true;
+}
+
+void Complain(const char* what, const char* detail) {
+  if (detail != nullptr && detail[0] != '\0')
+    std::fprintf(stderr, "soundpath: %s: %s\n", what, detail);
+  else
+    std::fprintf(stderr, "soundpath: %s\n", what);
+}
+
+// The status line is drawn in place every turn. When it gets shorter, the strip beyond its new
+// end still shows the end of the longer line; that strip is blanked, up to where the last line
+// ended. Returns the new line's width.
+int DrawStatusLine(int x, int y, int last_width) {
+  char line[128];
+  std::snprintf(line, sizeof line, kStatusFormat, x, y);
+  int width = lib::text_length(line);
+  int height = lib::text_height();
+  int right = width > last_width ? width : last_width;
+
+  lib::scare_mouse_area(0, 0, right, height);
+  lib::textout_ex(line, 0, 0, kWhite, kBlack);
+  if (width < last_width) lib::rectfill(width, 0, last_width - 1, height - 1, kBlack);
+  lib::unscare_mouse();
+  return width;
+}
+
+void DrawPointCircle(int x, int y) {
+  lib::scare_mouse_area(x - kCircleRadius, y - kCircleRadius, 2 * kCircleRadius + 1,
+                        2 * kCircleRadius + 1);
+  lib::circlefill(x, y, kCircleRadius, kWhite);
+  lib::unscare_mouse();
+}
+
+void ClearScreen() {
+  lib::scare_mouse_area(0, 0, kScreenW, kScreenH);
+  lib::rectfill(0, 0, kScreenW, kScreenH, kBlack);
+  lib::unscare_mouse();
+}
+
+}  // namespace
+
+int RunShell() {
+  // ---- start-up ------------------------------------------------------------------------------
+  if (lib::allegro_init() != 0) {
+    Complain("could not open the window",
+             lib::allegro_error()[0] ? lib::allegro_error() : "no display to connect to");
+    return kExitNoWindow;
+  }
+  lib::install_keyboard();
+  lib::install_timer();
+  lib::install_mouse();
+  if (lib::install_sound(lib::kDigiAutodetect, lib::kMidiAutodetect) != 0 ||
+      !lib::sound_output_present())
+    Complain("no sound output; the path will play silently", nullptr);
+  if (lib::set_gfx_mode(lib::kGfxAutodetectWindowed, kScreenW, kScreenH, 0, 0) != 0) {
+    char why[256];
+    std::snprintf(why, sizeof why, "%s", lib::allegro_error());
+    lib::allegro_exit();
+    Complain("could not open the window", why);
+    return kExitNoWindow;
+  }
+  close_requested = false;
+  lib::set_close_button_callback(OnCloseButton);
+
+  BITMAP* crosshair = lib::load_bitmap(kCrosshairFile);
+  lib::set_mouse_sprite(crosshair);
+  // Without the image the library's arrow stays, and so must the arrow's own hot spot.
+  if (crosshair != nullptr)
+    lib::set_mouse_sprite_focus(kCrosshairFocus, kCrosshairFocus);
+  else
+    Complain("could not load crosshair.bmp; using the default pointer", nullptr);
+  // Let the window system draw the pointer where it can: a pointer drawn by the library leaves
+  // holes in whatever is drawn under it, unless it is hidden around every drawing (done too).
+  lib::enable_hardware_cursor();
+  lib::show_mouse_on_screen();
+
+  SAMPLE* sound = lib::load_sample(kSoundFile);
+  if (sound == nullptr) Complain("could not load sound.wav; right click will do nothing", nullptr);
+
+  InitPoints();
+  int count = 0;
+  SynthState synth;
+  int status_width = 0;
+
+  // ---- main loop -----------------------------------------------------------------------------
+  while (!lib::key(lib::kKeyEsc) && !close_requested) {
+    bool paused = false;
+    int x = lib::mouse_x();
+    int y = lib::mouse_y();
+    status_width = DrawStatusLine(x, y, status_width);
+
+    if (lib::mouse_b() & kLeftButton) {
+      DrawPointCircle(x, y);
+      AppendPoint(count, x, y);
+      lib::rest(kClickPauseMs);
+      paused = true;
+    }
+    if (lib::mouse_b() & kRightButton) {
+      RunSynthesis(sound, synth);
+      paused = paused || sound != nullptr;
+    }
+    if (lib::key(lib::kKeyDel)) {
+      ClearScreen();
+      if (sound != nullptr) lib::stop_sample(sound);
+      InitPoints();
+      count = 0;
+    }
+    if (!paused) lib::rest(kIdlePauseMs);
+  }
+
+  // ---- shutdown ------------------------------------------------------------------------------
+  // The library stops the sound and removes the pointer, window and input handlers.
+  lib::allegro_exit();
+  return kExitOk;
+}

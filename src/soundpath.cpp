@@ -1,0 +1,94 @@
+// The sound path: points, the pan and pitch mappings, and the synthesis run.
+#include "soundpath.h"
+
+#include "library.h"
+
+namespace {
+
+constexpr int kEmpty = -1;
+
+constexpr int kPanRange = 255;    // pan runs 0 (left) .. 255 (right)
+constexpr int kTopFreq = 2000;    // frequency of the top row; lower rows play lower
+constexpr int kFreqPerRow = 3;    // frequency lost per pixel down the screen
+constexpr int kStepPauseMs = 10;  // one unit of pan or frequency per step
+constexpr int kFadePauseMs = 20;  // one unit of volume per step
+
+constexpr int kStartVol = 100;  // the voice as it is started, before the path takes over
+constexpr int kStartPan = 150;
+constexpr int kStartFreq = 2000;
+constexpr int kLoop = 1;
+
+int PanOf(const POINT& pt) {
+  double res = PanVolRescaler(kPanRange, lib::screen_w(), pt.x);
+  return static_cast<int>(res);
+}
+
+int FreqOf(const POINT& pt) {
+  return kTopFreq - kFreqPerRow * pt.y;
+}
+
+// Moves `value` one unit per step from its current value toward `target`, applying each value
+// before moving on; the target itself is left for whatever comes next.
+void Sweep(int& value, int target, const SAMPLE* sound, SynthState& s) {
+  int dir = value < target ? 1 : -1;
+  for (; value != target; value += dir) {
+    lib::adjust_sample(sound, s.vol, s.pan, s.freq, kLoop);
+    lib::rest(kStepPauseMs);
+  }
+}
+
+}  // namespace
+
+POINT points[kMaxPoints];
+
+void InitPoints() {
+  for (int i = 0; i < kMaxPoints; i++) {
+    points[i].x = kEmpty;
+    points[i].y = kEmpty;
+  }
+}
+
+void AppendPoint(int& count, int x, int y) {
+  if (count <= kMaxPoints - 1) {
+    points[count].x = x;
+    points[count].y = y;
+    count++;
+  }
+}
+
+double PanVolRescaler(int b1, int b2, int pos) {
+  if (b2 == 0) return b1 / 2;
+  int res = b1 * pos / b2;
+  return res;
+}
+
+void RunSynthesis(const SAMPLE* sound, SynthState& s) {
+  if (sound == nullptr) return;
+
+  // A voice left looping by an earlier run would be the one that every adjustment below
+  // reaches, leaving this run's voice stuck at its start values; silence it first.
+  lib::stop_sample(sound);
+  lib::play_sample(sound, kStartVol, kStartPan, kStartFreq, kLoop);
+
+  int i;
+  for (i = 0; i < kMaxPoints - 1; i++) {
+    if (points[i].x == kEmpty || points[i + 1].x == kEmpty) continue;
+    s.startpan = PanOf(points[i]);
+    s.endpan = PanOf(points[i + 1]);
+    s.startfreq = FreqOf(points[i]);
+    s.freq = s.startfreq;
+    // Each segment is travelled as an L: across at the first point's pitch, then up or down
+    // at the second point's pan.
+    s.pan = s.startpan;
+    Sweep(s.pan, s.endpan, sound, s);
+    s.endfreq = FreqOf(points[i + 1]);
+    Sweep(s.freq, s.endfreq, sound, s);
+  }
+
+  // The voice is left looping at volume 1, not stopped: DEL or the end of the program stops it.
+  s.p = kFadePauseMs;
+  for (i = s.vol; i >= 1; i--) {
+    lib::adjust_sample(sound, i, s.pan, s.freq, kLoop);
+    lib::rest(s.p);
+  }
+}

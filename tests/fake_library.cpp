@@ -1,0 +1,179 @@
+#include "fake_library.h"
+
+#include <cstddef>
+
+#include "library.h"
+
+// The handles the fake hands out; the program only passes them back.
+struct BITMAP {};
+struct SAMPLE {};
+
+namespace fake {
+
+std::vector<Call> calls;
+long now_ms = 0;
+
+namespace {
+
+// A run that never ends its script is stopped here rather than spinning the test forever.
+constexpr long kGiveUpMs = 24L * 60 * 60 * 1000;
+
+std::vector<Frame> script;
+Options options;
+BITMAP crosshair;
+SAMPLE sample;
+void (*close_callback)() = nullptr;
+
+void Record(const char* name, std::vector<int> args = {}, std::string text = "") {
+  calls.push_back(Call{name, std::move(args), std::move(text), now_ms});
+}
+
+Frame Now() {
+  Frame current{0};
+  for (const Frame& f : script)
+    if (f.from_ms <= now_ms) current = f;
+  if (now_ms > kGiveUpMs) current.esc = true;
+  return current;
+}
+
+}  // namespace
+
+void Reset(const std::vector<Frame>& new_script, const Options& new_options) {
+  calls.clear();
+  now_ms = 0;
+  script = new_script;
+  options = new_options;
+  close_callback = nullptr;
+}
+
+std::vector<Call> Named(const std::string& name) {
+  std::vector<Call> out;
+  for (const Call& c : calls)
+    if (c.name == name) out.push_back(c);
+  return out;
+}
+
+}  // namespace fake
+
+namespace lib {
+
+using fake::options;
+using fake::Record;
+
+int allegro_init() {
+  Record("allegro_init");
+  return options.init_result;
+}
+void allegro_exit() {
+  Record("allegro_exit");
+}
+const char* allegro_error() {
+  return options.error_text;
+}
+int install_keyboard() {
+  Record("install_keyboard");
+  return 0;
+}
+int install_timer() {
+  Record("install_timer");
+  return 0;
+}
+int install_mouse() {
+  Record("install_mouse");
+  return 0;
+}
+int install_sound(int digi, int midi) {
+  Record("install_sound", {digi, midi});
+  return options.sound_result;
+}
+bool sound_output_present() {
+  return options.sound_present;
+}
+int set_gfx_mode(int card, int w, int h, int v_w, int v_h) {
+  Record("set_gfx_mode", {card, w, h, v_w, v_h});
+  return options.gfx_result;
+}
+int set_close_button_callback(void (*proc)()) {
+  Record("set_close_button_callback");
+  fake::close_callback = proc;
+  return 0;
+}
+
+BITMAP* load_bitmap(const char* filename) {
+  Record("load_bitmap", {}, filename);
+  return options.have_crosshair ? &fake::crosshair : nullptr;
+}
+void set_mouse_sprite(BITMAP* sprite) {
+  Record("set_mouse_sprite", {}, sprite ? "crosshair" : "null");
+}
+void set_mouse_sprite_focus(int x, int y) {
+  Record("set_mouse_sprite_focus", {x, y});
+}
+void enable_hardware_cursor() {
+  Record("enable_hardware_cursor");
+}
+void show_mouse_on_screen() {
+  Record("show_mouse_on_screen");
+}
+void scare_mouse_area(int x, int y, int w, int h) {
+  Record("scare_mouse_area", {x, y, w, h});
+}
+void unscare_mouse() {
+  Record("unscare_mouse");
+}
+
+int mouse_x() {
+  return fake::Now().x;
+}
+int mouse_y() {
+  return fake::Now().y;
+}
+int mouse_b() {
+  return fake::Now().buttons;
+}
+bool key(int scancode) {
+  fake::Frame f = fake::Now();
+  return (scancode == kKeyEsc && f.esc) || (scancode == kKeyDel && f.del);
+}
+
+// The library's built-in font is 8x8 pixels a character.
+int screen_w() {
+  return options.screen_w;
+}
+int text_length(const char* text) {
+  return 8 * static_cast<int>(std::string(text).size());
+}
+int text_height() {
+  return 8;
+}
+void textout_ex(const char* text, int x, int y, int color, int bg) {
+  Record("textout_ex", {x, y, color, bg}, text);
+}
+void circlefill(int x, int y, int radius, int color) {
+  Record("circlefill", {x, y, radius, color});
+}
+void rectfill(int x1, int y1, int x2, int y2, int color) {
+  Record("rectfill", {x1, y1, x2, y2, color});
+}
+
+SAMPLE* load_sample(const char* filename) {
+  Record("load_sample", {}, filename);
+  return options.have_sample ? &fake::sample : nullptr;
+}
+int play_sample(const SAMPLE*, int vol, int pan, int freq, int loop) {
+  Record("play_sample", {vol, pan, freq, loop});
+  return 0;
+}
+void adjust_sample(const SAMPLE*, int vol, int pan, int freq, int loop) {
+  Record("adjust_sample", {vol, pan, freq, loop});
+}
+void stop_sample(const SAMPLE*) {
+  Record("stop_sample");
+}
+void rest(unsigned int ms) {
+  Record("rest", {static_cast<int>(ms)});
+  fake::now_ms += ms;
+  if (fake::Now().close && fake::close_callback) fake::close_callback();
+}
+
+}  // namespace lib

@@ -1,0 +1,49 @@
+// A stand-in for the library behind src/library.h: it records every drawing, pointer and sound
+// call with the virtual time at which it was made, plays back scripted mouse and keyboard
+// state, and advances a virtual clock on rest() instead of sleeping.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace fake {
+
+struct Call {
+  std::string name;
+  std::vector<int> args;
+  std::string text;  // file name, status line, or "null" for a missing handle
+  long at_ms;
+};
+
+// Mouse and keyboard state from `from_ms` on, until the next frame's time.
+struct Frame {
+  long from_ms;
+  int x = 0;
+  int y = 0;
+  int buttons = 0;  // bit 0 left, bit 1 right
+  bool esc = false;
+  bool del = false;
+  bool close = false;  // the window's close button is clicked
+};
+
+struct Options {
+  int init_result = 0;
+  int gfx_result = 0;
+  int sound_result = 0;
+  bool sound_present = true;
+  bool have_crosshair = true;
+  bool have_sample = true;
+  int screen_w = 800;
+  const char* error_text = "";
+};
+
+extern std::vector<Call> calls;
+extern long now_ms;
+
+// Starts afresh: no calls, time 0, the given options and input script.
+void Reset(const std::vector<Frame>& script, const Options& options = Options());
+
+// The calls named `name`, in order.
+std::vector<Call> Named(const std::string& name);
+
+}  // namespace fake

@@ -1,0 +1,226 @@
+// The interaction shell driven through the fake library: start-up, the order of a turn, the
+// point table as the loop fills it, the status line, and the ways the program ends.
+#include "shell.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "fake_library.h"
+#include "script.h"
+#include "soundpath.h"
+
+namespace {
+
+using fake::Call;
+using fake::Named;
+using Ints = std::vector<int>;
+
+int RunProgram(const std::vector<fake::Frame>& script, const fake::Options& options = {}) {
+  fake::Reset(script, options);
+  return RunShell();
+}
+
+std::vector<std::string> Names(size_t first, size_t last) {
+  std::vector<std::string> out;
+  for (size_t i = first; i < last && i < fake::calls.size(); i++)
+    out.push_back(fake::calls[i].name);
+  return out;
+}
+
+size_t IndexOf(const std::string& name, size_t from = 0) {
+  for (size_t i = from; i < fake::calls.size(); i++)
+    if (fake::calls[i].name == name) return i;
+  return fake::calls.size();
+}
+
+TEST(StartUp, CallsTheLibraryInOrderAndEndsWithStatusZeroOnEsc) {
+  EXPECT_EQ(RunProgram(Script().Wait(20).Esc()), 0);
+  size_t first_turn = IndexOf("scare_mouse_area");
+  EXPECT_EQ(Names(0, first_turn),
+            (std::vector<std::string>{
+                "allegro_init", "install_keyboard", "install_timer", "install_mouse",
+                "install_sound", "set_gfx_mode", "set_close_button_callback", "load_bitmap",
+                "set_mouse_sprite", "set_mouse_sprite_focus", "enable_hardware_cursor",
+                "show_mouse_on_screen", "load_sample"}));
+  EXPECT_EQ(fake::calls[4].args, (Ints{-1, -1}));
+  EXPECT_EQ(fake::calls[5].args, (Ints{2, 800, 600, 0, 0}));
+  EXPECT_EQ(fake::calls[7].text, "crosshair.bmp");
+  EXPECT_EQ(fake::calls[9].args, (Ints{15, 15}));
+  EXPECT_EQ(fake::calls[12].text, "sound.wav");
+  EXPECT_EQ(fake::calls.back().name, "allegro_exit");
+  for (const POINT& p : points) {
+    EXPECT_EQ(p.x, -1);
+    EXPECT_EQ(p.y, -1);
+  }
+}
+
+TEST(StartUp, NoDisplayStopsBeforeAnythingElseWithStatusOne) {
+  testing::internal::CaptureStderr();
+  fake::Options o;
+  o.init_result = -1;
+  EXPECT_EQ(RunProgram(Script().Esc(), o), 1);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(Names(0, 99), (std::vector<std::string>{"allegro_init"}));
+  EXPECT_NE(err.find("could not open the window"), std::string::npos) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+}
+
+TEST(StartUp, NoWindowShutsDownAndReportsTheLibrarysReason) {
+  testing::internal::CaptureStderr();
+  fake::Options o;
+  o.gfx_result = -1;
+  o.error_text = "Unable to open display";
+  EXPECT_EQ(RunProgram(Script().Esc(), o), 1);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(fake::calls.back().name, "allegro_exit");
+  EXPECT_EQ(Named("textout_ex").size(), 0u);
+  EXPECT_EQ(err, "soundpath: could not open the window: Unable to open display\n");
+}
+
+TEST(StartUp, MissingFilesAreNamedAndTheArrowKeepsItsHotSpot) {
+  testing::internal::CaptureStderr();
+  fake::Options o;
+  o.have_crosshair = false;
+  o.have_sample = false;
+  o.sound_present = false;
+  EXPECT_EQ(RunProgram(Script().Wait(20).Esc(), o), 0);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(Named("set_mouse_sprite")[0].text, "null");
+  EXPECT_TRUE(Named("set_mouse_sprite_focus").empty());
+  EXPECT_NE(err.find("crosshair.bmp"), std::string::npos) << err;
+  EXPECT_NE(err.find("sound.wav"), std::string::npos) << err;
+  EXPECT_NE(err.find("no sound output"), std::string::npos) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 3);
+}
+
+TEST(Loop, CloseButtonQuitsLikeEsc) {
+  Script s;
+  s.Wait(50);
+  s.Raw(1000).close = true;
+  fake::Reset(s.Esc());
+  EXPECT_EQ(RunShell(), 0);
+  EXPECT_LT(fake::now_ms, 60);
+}
+
+TEST(Loop, EveryIdleTurnRedrawsTheStatusLineAndRestsBriefly) {
+  RunProgram(Script().MoveTo(100, 200).Wait(100).Esc());
+  auto lines = Named("textout_ex");
+  ASSERT_GE(lines.size(), 10u);
+  EXPECT_EQ(lines[3].text,
+            "[DEL] clears screen; Left Click assigns a point, Right Click starts synthesis. "
+            "100 200 ");
+  EXPECT_EQ(lines[3].args, (Ints{0, 0, 15, 0}));
+  for (size_t i = 1; i < lines.size(); i++) {
+    long gap = lines[i].at_ms - lines[i - 1].at_ms;
+    EXPECT_GE(gap, 1);
+    EXPECT_LE(gap, 10);
+  }
+}
+
+TEST(Loop, ATurnDrawsTheLineThenLeftThenRightThenDel) {
+  Script s;
+  s.Click(50, 60);
+  fake::Frame& all = s.Raw(150);
+  all.x = 70;
+  all.y = 80;
+  all.buttons = 3;
+  all.del = true;
+  s.Raw(20000).del = true;  // still held when the run ends
+  RunProgram(s.Esc());
+
+  size_t circle = IndexOf("circlefill", IndexOf("circlefill") + 1);
+  ASSERT_LT(circle, fake::calls.size());
+  EXPECT_EQ(fake::calls[circle].args, (Ints{70, 80, 20, 15}));
+  EXPECT_EQ(fake::calls[circle - 3].name, "textout_ex");  // then the pointer is hidden
+  EXPECT_EQ(fake::calls[circle + 2].name, "rest");
+  EXPECT_EQ(fake::calls[circle + 2].args, Ints{100});
+  size_t play = IndexOf("play_sample", circle);
+  size_t clear = IndexOf("rectfill", play);
+  EXPECT_LT(play, clear);
+  EXPECT_EQ(fake::calls[clear].args, (Ints{0, 0, 800, 600, 0}));
+  EXPECT_EQ(fake::calls[clear + 2].name, "stop_sample");
+  // The run that followed the circle already travelled to the new point.
+  EXPECT_FALSE(Named("adjust_sample").empty());
+  EXPECT_EQ(Named("adjust_sample")[0].args, (Ints{200, 15, 1820, 1}));
+}
+
+TEST(Points, TenAreStoredInClickOrderAndLaterClicksOnlyDraw) {
+  Script s;
+  for (int i = 0; i < 12; i++) s.Click(10 + 60 * i, 500 - 30 * i);
+  RunProgram(s.Esc());
+  EXPECT_EQ(Named("circlefill").size(), 12u);
+  for (int i = 0; i < 10; i++) {
+    EXPECT_EQ(points[i].x, 10 + 60 * i);
+    EXPECT_EQ(points[i].y, 500 - 30 * i);
+  }
+}
+
+TEST(Points, AHeldButtonStoresOncePerTurnAHundredMillisecondsApart) {
+  RunProgram(Script().Press(300, 300, 1, 350).Esc());
+  auto circles = Named("circlefill");
+  ASSERT_EQ(circles.size(), 4u);
+  for (size_t i = 1; i < circles.size(); i++)
+    EXPECT_EQ(circles[i].at_ms - circles[i - 1].at_ms, 100);
+  for (int i = 0; i < 4; i++) {
+    EXPECT_EQ(points[i].x, 300);
+    EXPECT_EQ(points[i].y, 300);
+  }
+  EXPECT_EQ(points[4].x, -1);
+}
+
+TEST(Points, DelClearsScreenSoundAndTableAndCountStartsAgain) {
+  Script s;
+  for (int i = 0; i < 10; i++) s.Click(100 + i, 100);
+  s.Del().Click(400, 300);
+  RunProgram(s.Esc());
+  auto clears = Named("rectfill");
+  ASSERT_FALSE(clears.empty());
+  EXPECT_EQ(clears.back().args, (Ints{0, 0, 800, 600, 0}));
+  EXPECT_FALSE(Named("stop_sample").empty());  // once per turn while DEL is down
+  EXPECT_EQ(points[0].x, 400);
+  EXPECT_EQ(points[0].y, 300);
+  for (int i = 1; i < 10; i++) {
+    EXPECT_EQ(points[i].x, -1);
+    EXPECT_EQ(points[i].y, -1);
+  }
+}
+
+TEST(StatusLine, AShorterLineBlanksWhatIsLeftOfTheLongerOne) {
+  RunProgram(Script().MoveTo(100, 100).Wait(20).MoveTo(5, 5).Wait(20).MoveTo(10, 5).Wait(20).Esc());
+  const std::string head =
+      "[DEL] clears screen; Left Click assigns a point, Right Click starts synthesis. ";
+  const int long_w = 8 * static_cast<int>((head + "100 100 ").size());
+  const int short_w = 8 * static_cast<int>((head + "5 5 ").size());
+  std::vector<Call> strips;
+  for (const Call& c : Named("rectfill")) strips.push_back(c);
+  // Only the turn that shrinks the line blanks: 100 100 -> 5 5 by four characters; 5 5 -> 10 5
+  // grows it and needs nothing.
+  ASSERT_EQ(strips.size(), 1u);
+  EXPECT_EQ(strips[0].args, (Ints{short_w, 0, long_w - 1, 7, 0}));
+}
+
+TEST(Drawing, EveryDrawingOnTheScreenHidesThePointerAroundIt) {
+  Script s;
+  s.MoveTo(20, 30).Wait(20).Click(200, 100).Del();
+  RunProgram(s.Esc());
+  int hidden = 0;
+  for (const Call& c : fake::calls) {
+    if (c.name == "scare_mouse_area") {
+      EXPECT_EQ(hidden, 0);
+      hidden = 1;
+    } else if (c.name == "unscare_mouse") {
+      EXPECT_EQ(hidden, 1);
+      hidden = 0;
+    } else if (c.name == "textout_ex" || c.name == "circlefill" || c.name == "rectfill") {
+      EXPECT_EQ(hidden, 1) << c.name << " at " << c.at_ms;
+    }
+  }
+  auto circle_area = Named("scare_mouse_area");
+  bool found = false;
+  for (const Call& c : circle_area) found |= c.args == Ints{180, 80, 41, 41};
+  EXPECT_TRUE(found);
+}
+
+}  // namespace
