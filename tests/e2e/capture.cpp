@@ -1,0 +1,99 @@
+#include "capture.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace e2e {
+
+namespace {
+
+uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+// The fundamental by normalised autocorrelation: the shortest lag that repeats the window
+// almost as well as the best one, so that a strong harmonic is not taken for the note.
+double Pitch(const double* x, int n, int rate) {
+  const int min_lag = rate / 2000, max_lag = rate / 200;  // notes from 200 Hz to 2 kHz
+  std::vector<double> r(max_lag + 2, 0.0);
+  double best = 0;
+  for (int lag = min_lag; lag <= max_lag + 1; lag++) {
+    double num = 0, e1 = 0, e2 = 0;
+    for (int i = 0; i + lag < n; i++) {
+      num += x[i] * x[i + lag];
+      e1 += x[i] * x[i];
+      e2 += x[i + lag] * x[i + lag];
+    }
+    r[lag] = (e1 > 0 && e2 > 0) ? num / std::sqrt(e1 * e2) : 0;
+    if (lag <= max_lag) best = std::fmax(best, r[lag]);
+  }
+  if (best < 0.5) return 0;
+  for (int lag = min_lag + 1; lag <= max_lag; lag++) {
+    if (r[lag] >= 0.9 * best && r[lag] >= r[lag - 1] && r[lag] >= r[lag + 1]) {
+      double a = r[lag - 1], b = r[lag], c = r[lag + 1];
+      double denom = a - 2 * b + c;
+      double shift = denom != 0 ? 0.5 * (a - c) / denom : 0;
+      return rate / (lag + shift);
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+Capture ReadCapture(const std::string& path) {
+  Capture c;
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0) return c;
+  int channels = 0, bits = 0;
+  size_t at = 12;
+  while (at + 8 <= b.size()) {
+    uint32_t size = U32(b, at + 4);
+    if (std::memcmp(&b[at], "fmt ", 4) == 0) {
+      channels = b[at + 10] | b[at + 11] << 8;
+      c.rate = static_cast<int>(U32(b, at + 12));
+      bits = b[at + 22] | b[at + 23] << 8;
+    } else if (std::memcmp(&b[at], "data", 4) == 0) {
+      // The plugin may not have written the final size: read whatever is there.
+      size_t end = b.size();
+      if (channels != 2 || bits != 16) return c;
+      for (size_t i = at + 8; i + 4 <= end; i += 4) {
+        int l = (b[i] | b[i + 1] << 8) - 32768;
+        int r = (b[i + 2] | b[i + 3] << 8) - 32768;
+        c.left.push_back(l / 32768.0);
+        c.right.push_back(r / 32768.0);
+      }
+      return c;
+    }
+    at += 8 + size + (size & 1);
+  }
+  return c;
+}
+
+std::vector<Window> Analyse(const Capture& c, int n) {
+  std::vector<Window> out;
+  std::vector<double> mono(n);
+  for (size_t start = 0; start + n <= c.left.size(); start += n) {
+    double l = 0, r = 0;
+    for (int i = 0; i < n; i++) {
+      l += c.left[start + i] * c.left[start + i];
+      r += c.right[start + i] * c.right[start + i];
+      mono[i] = c.left[start + i] + c.right[start + i];
+    }
+    Window w;
+    w.left_rms = std::sqrt(l / n);
+    w.right_rms = std::sqrt(r / n);
+    w.level = std::fmax(w.left_rms, w.right_rms);
+    double sum = w.left_rms + w.right_rms;
+    w.position = sum > 0 ? w.right_rms / sum : 0.5;
+    w.pitch_hz = w.level > 1e-4 ? Pitch(mono.data(), n, c.rate) : 0;
+    out.push_back(w);
+  }
+  return out;
+}
+
+}  // namespace e2e

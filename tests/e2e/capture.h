@@ -1,0 +1,28 @@
+// Reads what the program's sound output wrote through ALSA's file plugin, and measures it in
+// short windows: level per channel, the stereo position, and the pitch.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+struct Capture {
+  int rate = 0;
+  std::vector<double> left, right;  // -1 .. 1
+};
+
+// The library hands ALSA unsigned 16-bit samples that the plugin labels as signed, so each one
+// is moved back by half the range here.
+Capture ReadCapture(const std::string& path);
+
+struct Window {
+  double left_rms, right_rms;
+  double level;     // the louder channel's RMS
+  double position;  // right / (left + right): 0 full left, 1 full right
+  double pitch_hz;  // 0 where nothing periodic is heard
+};
+
+std::vector<Window> Analyse(const Capture& c, int window_samples);
+
+}  // namespace e2e

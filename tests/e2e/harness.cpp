@@ -1,0 +1,261 @@
+#include "harness.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/Xfixes.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+// <allegro.h> after the X headers: both define some of the same macro names, and the library's
+// are the ones used below only through its functions.
+#include <allegro.h>
+
+namespace fs = std::filesystem;
+
+namespace e2e {
+
+namespace {
+
+constexpr int kWindowW = 800;
+constexpr int kWindowH = 600;
+
+pid_t xvfb_pid = -1;
+
+void StopXvfb() {
+  if (xvfb_pid > 0) {
+    kill(xvfb_pid, SIGTERM);
+    waitpid(xvfb_pid, nullptr, 0);
+    xvfb_pid = -1;
+  }
+}
+
+std::string StartXvfb() {
+  int fds[2];
+  if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+  xvfb_pid = fork();
+  if (xvfb_pid == 0) {
+    close(fds[0]);
+    int devnull = open("/dev/null", O_RDWR);
+    dup2(devnull, 0);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    std::string fd = std::to_string(fds[1]);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+           "tcp", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  std::atexit(StopXvfb);
+  std::string number;
+  char c;
+  while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  close(fds[0]);
+  if (number.empty()) throw std::runtime_error("Xvfb did not start (is it installed?)");
+  return ":" + number;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+}  // namespace
+
+const std::string& DisplayName() {
+  static const std::string name = StartXvfb();
+  return name;
+}
+
+void SleepMs(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+Program::Program(const Launch& how) {
+  char tmpl[] = "/tmp/soundpath-e2e-XXXXXX";
+  if (mkdtemp(tmpl) == nullptr) throw std::runtime_error("mkdtemp failed");
+  dir_ = tmpl;
+  fs::create_directories(dir_ + "/work");
+  fs::create_directories(dir_ + "/home");
+  const std::string data = SOUNDPATH_DATA_DIR;
+  if (how.with_crosshair) fs::copy_file(data + "/crosshair.bmp", dir_ + "/work/crosshair.bmp");
+  if (how.with_sound) fs::copy_file(data + "/sound.wav", dir_ + "/work/sound.wav");
+  std::ofstream(dir_ + "/home/.asoundrc")
+      << "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  file \"" << CapturePath()
+      << "\"\n  format \"wav\"\n}\n";
+
+  const std::string& display = how.display_override.empty() ? DisplayName() : how.display_override;
+  pid_ = fork();
+  if (pid_ == 0) {
+    if (chdir((dir_ + "/work").c_str()) != 0) _exit(126);
+    setenv("HOME", (dir_ + "/home").c_str(), 1);
+    if (how.with_display)
+      setenv("DISPLAY", display.c_str(), 1);
+    else
+      unsetenv("DISPLAY");
+    int in = open("/dev/null", O_RDONLY);
+    int out = open((dir_ + "/stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open((dir_ + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    execl(SOUNDPATH_BIN, SOUNDPATH_BIN, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  dpy_ = XOpenDisplay(DisplayName().c_str());
+  if (dpy_ == nullptr) throw std::runtime_error("cannot connect to " + DisplayName());
+}
+
+Program::~Program() {
+  if (status_ == -1 && pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  if (dpy_ != nullptr) XCloseDisplay(dpy_);
+  std::error_code ignored;
+  if (std::getenv("SOUNDPATH_KEEP_E2E") == nullptr) fs::remove_all(dir_, ignored);
+}
+
+bool Program::WaitForWindow(int timeout_ms) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (std::chrono::steady_clock::now() < until) {
+    if (window_ == 0) {
+      Window root = DefaultRootWindow(dpy_), parent, *children = nullptr;
+      unsigned n = 0;
+      XQueryTree(dpy_, root, &root, &parent, &children, &n);
+      for (unsigned i = 0; i < n; i++) {
+        XWindowAttributes a;
+        if (XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable &&
+            a.width == kWindowW && a.height == kWindowH)
+          window_ = children[i];
+      }
+      if (children) XFree(children);
+    }
+    // The loop has begun once the status line is on the screen.
+    if (window_ != 0) {
+      Shot s = Grab();
+      for (int x = 0; x < kWindowW; x++)
+        if (s.at(x, 3) == kWhite) return true;
+    }
+    SleepMs(20);
+  }
+  return false;
+}
+
+int Program::WaitForExit(int timeout_ms) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (status_ == -1) {
+    int st;
+    if (waitpid(pid_, &st, WNOHANG) == pid_)
+      status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    else if (std::chrono::steady_clock::now() >= until)
+      return -1;
+    else
+      SleepMs(10);
+  }
+  return status_;
+}
+
+std::string Program::Stderr() const {
+  std::stringstream in(ReadFile(dir_ + "/stderr.txt"));
+  std::string line, out;
+  while (std::getline(in, line))
+    if (line.rfind("ALSA lib", 0) != 0) out += line + "\n";
+  return out;
+}
+
+void Program::MoveTo(int x, int y) {
+  XTestFakeMotionEvent(dpy_, -1, x, y, CurrentTime);
+  XFlush(dpy_);
+  SleepMs(50);
+}
+
+void Program::Click(int button, int hold_ms) {
+  XTestFakeButtonEvent(dpy_, button, True, CurrentTime);
+  XFlush(dpy_);
+  SleepMs(hold_ms);
+  XTestFakeButtonEvent(dpy_, button, False, CurrentTime);
+  XFlush(dpy_);
+  SleepMs(50);
+}
+
+void Program::Key(const char* keysym_name, int hold_ms) {
+  KeyCode code = XKeysymToKeycode(dpy_, XStringToKeysym(keysym_name));
+  XTestFakeKeyEvent(dpy_, code, True, CurrentTime);
+  XFlush(dpy_);
+  SleepMs(hold_ms);
+  XTestFakeKeyEvent(dpy_, code, False, CurrentTime);
+  XFlush(dpy_);
+  SleepMs(50);
+}
+
+void Program::CloseWindow() {
+  XEvent ev{};
+  ev.xclient.type = ClientMessage;
+  ev.xclient.window = window_;
+  ev.xclient.message_type = XInternAtom(dpy_, "WM_PROTOCOLS", False);
+  ev.xclient.format = 32;
+  ev.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy_, "WM_DELETE_WINDOW", False));
+  ev.xclient.data.l[1] = CurrentTime;
+  XSendEvent(dpy_, window_, False, NoEventMask, &ev);
+  XFlush(dpy_);
+}
+
+Shot Program::Grab() {
+  Shot s;
+  s.px.assign(kWindowW * kWindowH, kBlack);
+  XImage* img = XGetImage(dpy_, window_, 0, 0, kWindowW, kWindowH, AllPlanes, ZPixmap);
+  if (img == nullptr) return s;
+  for (int y = 0; y < kWindowH; y++)
+    for (int x = 0; x < kWindowW; x++) {
+      unsigned long p = XGetPixel(img, x, y);
+      s.px[y * kWindowW + x] =
+          Rgb{static_cast<int>((p & img->red_mask) >> 16),
+              static_cast<int>((p & img->green_mask) >> 8), static_cast<int>(p & img->blue_mask)};
+    }
+  XDestroyImage(img);
+  return s;
+}
+
+Program::Cursor Program::PointerImage() {
+  Cursor c{0, 0, 0, 0, {}};
+  XFixesCursorImage* img = XFixesGetCursorImage(dpy_);
+  if (img == nullptr) return c;
+  c = Cursor{img->width, img->height, img->xhot, img->yhot,
+             std::vector<unsigned long>(img->pixels, img->pixels + img->width * img->height)};
+  XFree(img);
+  return c;
+}
+
+std::vector<bool> RenderText(const std::string& text, int* width, int* height) {
+  static bool ready = install_allegro(SYSTEM_NONE, &errno, atexit) == 0;
+  if (!ready) throw std::runtime_error("the library did not start");
+  *width = text_length(font, text.c_str());
+  *height = text_height(font);
+  BITMAP* bmp = create_bitmap_ex(8, *width, *height);
+  clear_to_color(bmp, 0);
+  textout_ex(bmp, font, text.c_str(), 0, 0, 15, 0);
+  std::vector<bool> lit;
+  for (int y = 0; y < *height; y++)
+    for (int x = 0; x < *width; x++) lit.push_back(getpixel(bmp, x, y) == 15);
+  destroy_bitmap(bmp);
+  return lit;
+}
+
+}  // namespace e2e

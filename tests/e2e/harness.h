@@ -1,0 +1,76 @@
+// End-to-end harness: the real soundpath program in a real X server (Xvfb), driven with real X
+// input events through the XTest extension, its window read back pixel by pixel, and its real
+// sound output captured to a WAV file through ALSA's file plugin.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct _XDisplay;
+
+namespace e2e {
+
+// The X server that every test in this binary shares; started once, on a free display.
+const std::string& DisplayName();
+
+struct Rgb {
+  int r, g, b;
+  bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
+};
+constexpr Rgb kWhite{255, 255, 255};
+constexpr Rgb kBlack{0, 0, 0};
+
+// 800x600 pixels of the program's window.
+struct Shot {
+  std::vector<Rgb> px;
+  Rgb at(int x, int y) const { return px[y * 800 + x]; }
+};
+
+struct Launch {
+  bool with_crosshair = true;
+  bool with_sound = true;
+  bool with_display = true;
+  std::string display_override;  // e.g. a display nobody serves
+};
+
+// One run of the program in its own working directory and HOME, whose default sound device
+// writes into capture.wav.
+class Program {
+ public:
+  explicit Program(const Launch& how = Launch());
+  ~Program();
+
+  bool WaitForWindow(int timeout_ms = 5000);
+  // Exit status, or 128 + signal, or -1 when it has not ended within the timeout.
+  int WaitForExit(int timeout_ms);
+  std::string Stderr() const;  // without the sound library's own chatter
+  std::string CapturePath() const { return dir_ + "/home/capture.wav"; }
+
+  // Input, held as long as a person holds it: the library samples the state.
+  void MoveTo(int x, int y);
+  void Click(int button, int hold_ms = 100);
+  void Key(const char* keysym_name, int hold_ms = 100);
+  void CloseWindow();  // what a window manager sends when its close button is clicked
+
+  Shot Grab();
+  // The pointer image that the X server shows over the window.
+  struct Cursor {
+    int w, h, xhot, yhot;
+    std::vector<unsigned long> argb;
+  };
+  Cursor PointerImage();
+
+ private:
+  std::string dir_;
+  int pid_ = -1;
+  int status_ = -1;
+  _XDisplay* dpy_ = nullptr;
+  unsigned long window_ = 0;
+};
+
+// The status line as the library's own built-in font draws it: true where a pixel is lit.
+std::vector<bool> RenderText(const std::string& text, int* width, int* height);
+
+void SleepMs(int ms);
+
+}  // namespace e2e

@@ -1,0 +1,158 @@
+// The real program in a real X server: what the window shows, how it answers the mouse and the
+// keys, how it ends, and how it starts when something is missing.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "harness.h"
+
+namespace {
+
+using e2e::kBlack;
+using e2e::kWhite;
+using e2e::Launch;
+using e2e::Program;
+using e2e::Shot;
+
+const std::string kStatus =
+    "[DEL] clears screen; Left Click assigns a point, Right Click starts synthesis. ";
+
+int Lines(const std::string& s) {
+  return static_cast<int>(std::count(s.begin(), s.end(), '\n'));
+}
+
+// True when the status line on the screen reads exactly `text`, lit where the font is lit, and
+// the rest of its row is dark.
+::testing::AssertionResult ShowsStatusLine(const Shot& shot, const std::string& text) {
+  int w, h;
+  std::vector<bool> lit = e2e::RenderText(text, &w, &h);
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < 800; x++) {
+      bool want = x < w && lit[y * w + x];
+      if ((shot.at(x, y) == kWhite) != want)
+        return ::testing::AssertionFailure()
+               << "pixel (" << x << ", " << y << ") differs from '" << text << "'";
+    }
+  return ::testing::AssertionSuccess();
+}
+
+// Every pixel within the radius is white, and a ring just outside it is black.
+::testing::AssertionResult ShowsDisc(const Shot& shot, int cx, int cy) {
+  for (int y = cy - 26; y <= cy + 26; y++)
+    for (int x = cx - 26; x <= cx + 26; x++) {
+      int d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+      if (d2 <= 19 * 19 && !(shot.at(x, y) == kWhite))
+        return ::testing::AssertionFailure() << "hole at (" << x << ", " << y << ")";
+      if (d2 >= 22 * 22 && d2 <= 26 * 26 && !(shot.at(x, y) == kBlack))
+        return ::testing::AssertionFailure() << "spill at (" << x << ", " << y << ")";
+    }
+  return ::testing::AssertionSuccess();
+}
+
+TEST(Window, StatusLineFollowsThePointerAndClicksLeaveWholeDiscs) {
+  Program p;
+  ASSERT_TRUE(p.WaitForWindow());
+  EXPECT_EQ(p.Stderr(), "") << "a normal start says nothing";
+
+  p.MoveTo(321, 123);
+  e2e::SleepMs(100);
+  EXPECT_TRUE(ShowsStatusLine(p.Grab(), kStatus + "321 123 "));
+
+  p.MoveTo(200, 100);
+  p.Click(1);
+  p.MoveTo(600, 400);
+  p.Click(1);
+  // Move the pointer away across both discs, so that any pointer droppings would show.
+  p.MoveTo(210, 110);
+  p.MoveTo(5, 5);
+  e2e::SleepMs(150);
+  Shot shot = p.Grab();
+  EXPECT_TRUE(ShowsDisc(shot, 200, 100));
+  EXPECT_TRUE(ShowsDisc(shot, 600, 400));
+  // A line that got shorter leaves nothing of the longer one behind.
+  EXPECT_TRUE(ShowsStatusLine(shot, kStatus + "5 5 "));
+
+  // The pointer over the window is the crosshair, its hot spot on the cross's centre.
+  Program::Cursor c = p.PointerImage();
+  EXPECT_EQ(c.w, 32);
+  EXPECT_EQ(c.h, 32);
+  EXPECT_EQ(c.xhot, 15);
+  EXPECT_EQ(c.yhot, 15);
+  ASSERT_EQ(c.argb.size(), 32u * 32u);
+  EXPECT_EQ(c.argb[15 * 32 + 15] & 0xffffff, 0xffffffu);
+  EXPECT_EQ(c.argb[0] >> 24, 0u) << "the corners are see-through";
+
+  EXPECT_EQ(p.Stderr(), "");
+  p.Key("Escape");
+  EXPECT_EQ(p.WaitForExit(1000), 0);
+}
+
+TEST(Window, DelClearsEverythingAndTheStatusLineComesBack) {
+  Program p;
+  ASSERT_TRUE(p.WaitForWindow());
+  p.MoveTo(400, 300);
+  p.Click(1);
+  p.MoveTo(150, 30);
+  p.Click(1);  // a disc under the status line
+  p.Key("Delete");
+  p.MoveTo(700, 500);
+  e2e::SleepMs(150);
+  Shot shot = p.Grab();
+  EXPECT_TRUE(ShowsStatusLine(shot, kStatus + "700 500 "));
+  int lit = 0;
+  for (int y = 8; y < 600; y++)
+    for (int x = 0; x < 800; x++) lit += !(shot.at(x, y) == kBlack);
+  EXPECT_EQ(lit, 0);
+  p.Key("Escape");
+  EXPECT_EQ(p.WaitForExit(1000), 0);
+}
+
+TEST(Window, TheCloseButtonQuitsLikeEsc) {
+  Program p;
+  ASSERT_TRUE(p.WaitForWindow());
+  p.CloseWindow();
+  EXPECT_EQ(p.WaitForExit(1000), 0);
+}
+
+TEST(StartUp, WithoutADisplayItSaysSoAndExitsWithStatusOne) {
+  for (bool none : {true, false}) {
+    Launch how;
+    how.with_display = !none;
+    how.display_override = ":77";  // nobody serves it
+    Program p(how);
+    EXPECT_EQ(p.WaitForExit(5000), 1) << (none ? "no DISPLAY" : "refused");
+    std::string err = p.Stderr();
+    EXPECT_EQ(Lines(err), 1) << err;
+    EXPECT_NE(err.find("could not open the window"), std::string::npos) << err;
+  }
+}
+
+TEST(StartUp, AMissingFileIsNamedAndTheProgramStillRuns) {
+  for (const char* missing : {"crosshair.bmp", "sound.wav"}) {
+    Launch how;
+    how.with_crosshair = std::string(missing) != "crosshair.bmp";
+    how.with_sound = std::string(missing) != "sound.wav";
+    Program p(how);
+    ASSERT_TRUE(p.WaitForWindow()) << missing;
+    p.MoveTo(300, 300);
+    p.Click(1);
+    p.MoveTo(100, 100);
+    if (!how.with_sound) p.Click(3);  // a right click without a sample does nothing
+    e2e::SleepMs(100);
+    EXPECT_TRUE(ShowsDisc(p.Grab(), 300, 300)) << missing;
+    std::string err = p.Stderr();
+    EXPECT_EQ(Lines(err), 1) << err;
+    EXPECT_NE(err.find(missing), std::string::npos) << err;
+    if (!how.with_crosshair) {
+      // The library's arrow, with the arrow's own hot spot at its tip.
+      Program::Cursor c = p.PointerImage();
+      EXPECT_LT(c.xhot, 4);
+      EXPECT_LT(c.yhot, 4);
+    }
+    p.Key("Escape");
+    EXPECT_EQ(p.WaitForExit(1000), 0) << missing;
+  }
+}
+
+}  // namespace
