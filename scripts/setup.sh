@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that soundpath needs and that are missing, then configures and
+# builds it in build/. Used by ../run.sh and ../test.sh; "test" adds what the tests need.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake g++ make pkg-config liballegro4-dev)
+if [ "${1:-}" = test ]; then
+  packages+=(libgtest-dev xvfb libx11-dev libxtst-dev libxfixes-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" </dev/null
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$(nproc)"
