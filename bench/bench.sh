@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Measures soundpath on this machine and prints one table:
+#   - idle CPU of the running program beside that of bench/idle_floor (the same library window
+#     and drivers doing nothing), over the same interval;
+#   - time from start to the window being mapped;
+#   - peak resident memory after a few clicks;
+#   - wall time of one two-point synthesis run beside the sum of its pauses (14.28 s).
+# It runs under its own Xvfb with the sound going to ALSA's file plugin, as the tests do.
+# Needs: the test packages (scripts/setup.sh test), plus xdotool and x11-utils.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh test >/dev/null
+for p in xdotool x11-utils; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || {
+    sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get install -y -qq "$p" </dev/null >/dev/null; }
+done
+
+IDLE_SECONDS=${IDLE_SECONDS:-10}
+root=$(pwd)
+work=$(mktemp -d /tmp/soundpath-bench-XXXXXX)
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+mkdir -p "$work/home" "$work/run"
+cp build/crosshair.bmp build/sound.wav "$work/run/"
+printf 'pcm.!default {\n type file\n slave.pcm "null"\n file "%s"\n format "wav"\n}\n' \
+  "$work/capture.wav" >"$work/home/.asoundrc"
+g++ -O2 -Wall -Wextra bench/idle_floor.cpp -o "$work/idle_floor" $(pkg-config --libs allegro)
+gcc -O2 -Wall -shared -fPIC bench/runtimer.c -o "$work/runtimer.so" -ldl
+
+exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
+read -r -u 3 dpy
+export DISPLAY=":$dpy" HOME="$work/home"
+hz=$(getconf CLK_TCK)
+
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+mapped() { xwininfo -root -children 2>/dev/null | grep -q '800x600'; }
+now_ms() { date +%s%3N; }
+
+# start PROGRAM: runs it in the data directory and waits for its window; sets pid and map_ms.
+start() {
+  local t0
+  t0=$(now_ms)
+  (cd "$work/run" && exec env LD_PRELOAD="${2:-}" SOUNDPATH_RUNTIMER="$work/runs.txt" \
+    "$1" 2>/dev/null) &
+  pid=$!
+  until mapped; do sleep 0.005; done
+  map_ms=$(($(now_ms) - t0))
+}
+quit() {
+  xdotool keydown Escape sleep 0.1 keyup Escape
+  wait "$pid" 2>/dev/null || true
+  while mapped; do sleep 0.01; done
+}
+idle_cpu() {
+  xdotool mousemove 400 300
+  sleep 2
+  local a b
+  a=$(ticks "$pid"); sleep "$IDLE_SECONDS"; b=$(ticks "$pid")
+  awk -v d=$((b - a)) -v hz="$hz" -v s="$IDLE_SECONDS" 'BEGIN { printf "%.2f", 100 * d / hz / s }'
+}
+
+start "$work/idle_floor"
+floor_cpu=$(idle_cpu)
+quit
+
+start "$root/build/soundpath" "$work/runtimer.so"
+sp_map=$map_ms
+sp_cpu=$(idle_cpu)
+xdotool mousemove 200 100 mousedown 1 sleep 0.1 mouseup 1 sleep 0.2
+xdotool mousemove 600 400 mousedown 1 sleep 0.1 mouseup 1 sleep 0.2
+rss=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status")
+xdotool mousedown 3 sleep 0.1 mouseup 3
+sleep 15.5
+quit
+run_ms=$(tail -n 1 "$work/runs.txt")
+
+awk -v f="$floor_cpu" -v c="$sp_cpu" -v m="$sp_map" -v r="$rss" -v run="$run_ms" 'BEGIN {
+  printf "%-44s %10s\n", "measure", "value"
+  printf "%-44s %9.2f%%\n", "idle CPU, library floor (idle_floor)", f
+  printf "%-44s %9.2f%%\n", "idle CPU, soundpath", c
+  printf "%-44s %10.2f  (target <= 1.5)\n", "idle CPU ratio soundpath / floor", (f > 0 ? c / f : 0)
+  printf "%-44s %7d ms\n", "start to window mapped", m
+  printf "%-44s %7.1f MiB\n", "peak resident memory", r / 1024
+  printf "%-44s %7.0f ms  (nominal 14280)\n", "two-point run, wall time", run
+  printf "%-44s %9.2f%%  (target <= 1.5)\n", "two-point run, overhead", 100 * (run - 14280) / 14280
+}'

@@ -1,0 +1,47 @@
+/* Preloaded into soundpath by bench.sh: notes the wall-clock time of the library calls that
+   open and close one synthesis run, so that the run's length can be set beside the sum of its
+   pauses. A run starts at play_sample; it is over when the loop draws its next status line
+   after a fade step at volume 1. Times go to the file named by SOUNDPATH_RUNTIMER. */
+#define _GNU_SOURCE
+#include <allegro.h>
+#include <dlfcn.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <time.h>
+
+static double started = -1, faded = 0;
+
+static double now_ms(void) {
+  struct timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+int play_sample(const SAMPLE *spl, int vol, int pan, int freq, int loop) {
+  static int (*real)(const SAMPLE *, int, int, int, int);
+  if (!real) real = dlsym(RTLD_NEXT, "play_sample");
+  started = now_ms();
+  faded = 0;
+  return real(spl, vol, pan, freq, loop);
+}
+
+void adjust_sample(const SAMPLE *spl, int vol, int pan, int freq, int loop) {
+  static void (*real)(const SAMPLE *, int, int, int, int);
+  if (!real) real = dlsym(RTLD_NEXT, "adjust_sample");
+  if (vol == 1) faded = 1;
+  real(spl, vol, pan, freq, loop);
+}
+
+void textout_ex(BITMAP *bmp, const FONT *f, const char *s, int x, int y, int color, int bg) {
+  static void (*real)(BITMAP *, const FONT *, const char *, int, int, int, int);
+  if (!real) real = dlsym(RTLD_NEXT, "textout_ex");
+  if (started >= 0 && faded) {
+    FILE *out = fopen(getenv("SOUNDPATH_RUNTIMER"), "a");
+    if (out) {
+      fprintf(out, "%.1f\n", now_ms() - started);
+      fclose(out);
+    }
+    started = -1;
+  }
+  real(bmp, f, s, x, y, color, bg);
+}
