@@ -157,6 +157,17 @@ TEST(Points, TenAreStoredInClickOrderAndLaterClicksOnlyDraw) {
   }
 }
 
+TEST(Points, AClickHeldFiftyMillisecondsIsNeverMissed) {
+  // Whatever the phase of the loop when the button goes down.
+  for (int offset = 0; offset < 12; offset++) {
+    Script s;
+    s.Wait(offset).Press(123, 456, 1, 50);
+    RunProgram(s.Esc());
+    EXPECT_EQ(Named("circlefill").size(), 1u) << "offset " << offset;
+    EXPECT_EQ(points[0].x, 123);
+  }
+}
+
 TEST(Points, AHeldButtonStoresOncePerTurnAHundredMillisecondsApart) {
   RunProgram(Script().Press(300, 300, 1, 350).Esc());
   auto circles = Named("circlefill");
