@@ -5,8 +5,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make pkg-config liballegro4-dev)
+testing=OFF
 if [ "${1:-}" = test ]; then
-  packages+=(libgtest-dev xvfb libx11-dev libxtst-dev libxfixes-dev)
+  testing=ON
+  packages+=(libgtest-dev xvfb libx11-dev libxtst-dev libxfixes-dev libxpm-dev
+    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 fi
 
 missing=()
@@ -22,5 +25,5 @@ if [ ${#missing[@]} -gt 0 ]; then
     "${missing[@]}" </dev/null
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=$testing >/dev/null
 cmake --build build -j "$(nproc)"

@@ -101,9 +101,11 @@ Program::Program(const Launch& how) {
       << "\"\n  format \"wav\"\n}\n";
 
   const std::string& display = how.display_override.empty() ? DisplayName() : how.display_override;
+  const std::string workdir = how.workdir.empty() ? dir_ + "/work" : how.workdir;
+  const std::string exe = how.exe.empty() ? SOUNDPATH_BIN : how.exe;
   pid_ = fork();
   if (pid_ == 0) {
-    if (chdir((dir_ + "/work").c_str()) != 0) _exit(126);
+    if (chdir(workdir.c_str()) != 0) _exit(126);
     setenv("HOME", (dir_ + "/home").c_str(), 1);
     if (how.with_display)
       setenv("DISPLAY", display.c_str(), 1);
@@ -115,7 +117,7 @@ Program::Program(const Launch& how) {
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
-    execl(SOUNDPATH_BIN, SOUNDPATH_BIN, static_cast<char*>(nullptr));
+    execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   dpy_ = XOpenDisplay(DisplayName().c_str());
@@ -241,6 +243,38 @@ Program::Cursor Program::PointerImage() {
              std::vector<unsigned long>(img->pixels, img->pixels + img->width * img->height)};
   XFree(img);
   return c;
+}
+
+Program::Icon Program::WindowIcon() {
+  Icon icon{0, 0, {}, {}};
+  XWMHints* hints = XGetWMHints(dpy_, window_);
+  if (hints == nullptr) return icon;
+  if ((hints->flags & IconPixmapHint) && (hints->flags & IconMaskHint)) {
+    Window root;
+    int x, y;
+    unsigned w, h, border, depth;
+    XGetGeometry(dpy_, hints->icon_pixmap, &root, &x, &y, &w, &h, &border, &depth);
+    XImage* img = XGetImage(dpy_, hints->icon_pixmap, 0, 0, w, h, AllPlanes, ZPixmap);
+    XImage* mask = XGetImage(dpy_, hints->icon_mask, 0, 0, w, h, 1, XYPixmap);
+    if (img && mask) {
+      icon.w = static_cast<int>(w);
+      icon.h = static_cast<int>(h);
+      // A pixmap's image carries no colour masks of its own: it uses the screen's visual.
+      Visual* v = DefaultVisual(dpy_, DefaultScreen(dpy_));
+      for (unsigned j = 0; j < h; j++)
+        for (unsigned i = 0; i < w; i++) {
+          unsigned long p = XGetPixel(img, i, j);
+          icon.px.push_back(Rgb{static_cast<int>((p & v->red_mask) >> 16),
+                                static_cast<int>((p & v->green_mask) >> 8),
+                                static_cast<int>(p & v->blue_mask)});
+          icon.opaque.push_back(XGetPixel(mask, i, j) != 0);
+        }
+    }
+    if (img) XDestroyImage(img);
+    if (mask) XDestroyImage(mask);
+  }
+  XFree(hints);
+  return icon;
 }
 
 std::vector<bool> RenderText(const std::string& text, int* width, int* height) {

@@ -31,6 +31,8 @@ struct Launch {
   bool with_sound = true;
   bool with_display = true;
   std::string display_override;  // e.g. a display nobody serves
+  std::string exe;               // another binary than the build's, e.g. an installed one
+  std::string workdir;           // start it here instead of in a fresh copy of the data
 };
 
 // One run of the program in its own working directory and HOME, whose default sound device
@@ -59,6 +61,13 @@ class Program {
     std::vector<unsigned long> argb;
   };
   Cursor PointerImage();
+  // The icon that the window offers the window manager in its hints.
+  struct Icon {
+    int w, h;
+    std::vector<Rgb> px;
+    std::vector<bool> opaque;
+  };
+  Icon WindowIcon();
 
  private:
   std::string dir_;

@@ -1,0 +1,131 @@
+// What the build made of the icon's pixel map: the Windows .ico, and the resource that the
+// MinGW resource compiler made of res/soundpath.rc, read back entry by entry.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "xpm_reader.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+unsigned U16(const Bytes& b, size_t at) {
+  return b.at(at) | b.at(at + 1) << 8;
+}
+uint32_t U32(const Bytes& b, size_t at) {
+  return U16(b, at) | U16(b, at + 2) << 16;
+}
+
+// One entry of a compiled .res file: its type and name are either a number or a string.
+struct Resource {
+  unsigned type_id = 0, name_id = 0;
+  std::string name;
+  Bytes data;
+};
+
+std::vector<Resource> ReadRes(const Bytes& b) {
+  std::vector<Resource> out;
+  size_t at = 0;
+  while (at + 8 <= b.size()) {
+    uint32_t data_size = U32(b, at), header_size = U32(b, at + 4);
+    Resource r;
+    size_t p = at + 8;
+    auto id_or_name = [&](unsigned* id, std::string* name) {
+      if (U16(b, p) == 0xffff) {
+        *id = U16(b, p + 2);
+        p += 4;
+      } else {
+        for (; U16(b, p) != 0; p += 2) *name += static_cast<char>(U16(b, p));
+        p += 2;
+      }
+    };
+    std::string ignored;
+    id_or_name(&r.type_id, &ignored);
+    id_or_name(&r.name_id, &r.name);
+    r.data.assign(b.begin() + at + header_size, b.begin() + at + header_size + data_size);
+    if (data_size > 0) out.push_back(r);
+    at += header_size + data_size;
+    at = (at + 3) & ~size_t{3};
+  }
+  return out;
+}
+
+// The icon image as Windows stores it: a BITMAPINFOHEADER of double height, the palette, the
+// pixels bottom-up, then the AND mask bottom-up. Checks it against the pixel map.
+void ExpectImageMatchesPixelMap(const Bytes& img) {
+  int w, h;
+  std::vector<IconPixel> want = IconPixels(&w, &h);
+  ASSERT_EQ(w, 32);
+  ASSERT_EQ(h, 32);
+  ASSERT_EQ(U32(img, 0), 40u);
+  EXPECT_EQ(U32(img, 4), 32u);
+  EXPECT_EQ(U32(img, 8), 64u) << "height counts the image and its mask";
+  EXPECT_EQ(U16(img, 14), 8u) << "bits per pixel";
+  const size_t palette = 40, pixels = palette + 256 * 4, mask = pixels + 32 * 32;
+  ASSERT_EQ(img.size(), mask + 32 * 4);
+  int transparent = 0;
+  for (int y = 0; y < 32; y++)
+    for (int x = 0; x < 32; x++) {
+      const IconPixel& p = want[y * 32 + x];
+      int row = 31 - y;
+      bool masked = img[mask + row * 4 + x / 8] & (0x80 >> (x % 8));
+      EXPECT_EQ(masked, !p.opaque) << "mask at (" << x << ", " << y << ")";
+      transparent += masked;
+      if (p.opaque) {
+        size_t c = palette + 4 * img[pixels + row * 32 + x];
+        unsigned rgb = img[c + 2] << 16 | img[c + 1] << 8 | img[c];
+        EXPECT_EQ(rgb, p.rgb) << "colour at (" << x << ", " << y << ")";
+      }
+    }
+  EXPECT_GT(transparent, 0);
+  EXPECT_LT(transparent, 32 * 32 / 2);
+}
+
+TEST(Icon, TheIcoFileHoldsOne32x32ImageAt8BitsWithItsMask) {
+  Bytes ico = Read(SOUNDPATH_ICO);
+  ASSERT_GE(ico.size(), 22u);
+  EXPECT_EQ(U16(ico, 2), 1u) << "an icon";
+  ASSERT_EQ(U16(ico, 4), 1u) << "one image";
+  EXPECT_EQ(ico[6], 32);
+  EXPECT_EQ(ico[7], 32);
+  EXPECT_EQ(U16(ico, 12), 8u);
+  uint32_t size = U32(ico, 14), offset = U32(ico, 18);
+  ASSERT_EQ(offset + size, ico.size());
+  ExpectImageMatchesPixelMap(Bytes(ico.begin() + offset, ico.end()));
+}
+
+TEST(Icon, TheWindowsResourceHasTheIconGroupA) {
+  constexpr unsigned kRtIcon = 3, kRtGroupIcon = 14;
+  std::vector<Resource> res = ReadRes(Read(SOUNDPATH_RES));
+  ASSERT_EQ(res.size(), 2u);
+  const Resource* group = nullptr;
+  for (const Resource& r : res)
+    if (r.type_id == kRtGroupIcon) group = &r;
+  ASSERT_NE(group, nullptr);
+  EXPECT_EQ(group->name, "A");
+  const Bytes& g = group->data;
+  ASSERT_EQ(g.size(), 6u + 14u);
+  EXPECT_EQ(U16(g, 2), 1u);
+  ASSERT_EQ(U16(g, 4), 1u) << "one image in the group";
+  EXPECT_EQ(g[6], 32);
+  EXPECT_EQ(g[7], 32);
+  EXPECT_EQ(U16(g, 12), 8u) << "bits per pixel";
+  unsigned id = U16(g, 18);
+  for (const Resource& r : res)
+    if (r.type_id == kRtIcon) {
+      EXPECT_EQ(r.name_id, id);
+      EXPECT_EQ(r.data.size(), U32(g, 14));
+      ExpectImageMatchesPixelMap(r.data);
+    }
+}
+
+}  // namespace

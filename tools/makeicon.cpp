@@ -1,0 +1,140 @@
+// Turns the program's icon, kept as a reviewable text pixel map (res/soundpath.xpm: a palette,
+// then one character a pixel), into the Windows icon file: one 32x32 image at 8 bits per pixel
+// with a 256-colour palette, and an AND mask that is set wherever the pixel map says "None".
+//
+//   makeicon SOURCE.xpm OUTPUT.ico
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kSize = 32;
+constexpr int kPaletteSize = 256;
+constexpr int kMaskRowBytes = kSize / 8;
+
+struct Colour {
+  uint8_t r, g, b;
+};
+
+// The quoted strings of the XPM, in order: its header, its colours, its rows.
+std::vector<std::string> QuotedStrings(const std::string& text) {
+  std::vector<std::string> out;
+  for (size_t at = text.find('"'); at != std::string::npos; at = text.find('"', at + 1)) {
+    size_t end = text.find('"', at + 1);
+    if (end == std::string::npos) break;
+    out.push_back(text.substr(at + 1, end - at - 1));
+    at = end;
+  }
+  return out;
+}
+
+void Put16(std::vector<uint8_t>& b, unsigned v) {
+  b.push_back(v & 0xff);
+  b.push_back((v >> 8) & 0xff);
+}
+void Put32(std::vector<uint8_t>& b, uint32_t v) {
+  Put16(b, v & 0xffff);
+  Put16(b, v >> 16);
+}
+
+int Fail(const std::string& why) {
+  std::fprintf(stderr, "makeicon: %s\n", why.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) return Fail("usage: makeicon SOURCE.xpm OUTPUT.ico");
+  std::ifstream in(argv[1]);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::vector<std::string> s = QuotedStrings(text.str());
+  if (s.empty()) return Fail(std::string("no pixel map in ") + argv[1]);
+
+  int w = 0, h = 0, colours = 0, cpp = 0;
+  if (std::sscanf(s[0].c_str(), "%d %d %d %d", &w, &h, &colours, &cpp) != 4 || w != kSize ||
+      h != kSize || cpp != 1 || colours < 1 || colours > kPaletteSize ||
+      static_cast<int>(s.size()) != 1 + colours + h)
+    return Fail("expected a 32x32 map with one character a pixel and at most 256 colours");
+
+  // Palette index 0 stands for the transparent pixels; the colours follow in their order.
+  std::map<char, int> index;
+  std::vector<Colour> palette(kPaletteSize, Colour{0, 0, 0});
+  char transparent = 0;
+  int next = 1;
+  for (int i = 1; i <= colours; i++) {
+    char key = s[i][0];
+    char value[32] = {};
+    if (std::sscanf(s[i].c_str() + 1, " c %31s", value) != 1)
+      return Fail("bad colour line: " + s[i]);
+    std::string v = value;
+    if (v == "None") {
+      transparent = key;
+      index[key] = 0;
+    } else if (v.size() == 7 && v[0] == '#') {
+      unsigned rgb = std::stoul(v.substr(1), nullptr, 16);
+      palette[next] = Colour{uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb)};
+      index[key] = next++;
+    } else {
+      return Fail("colours must be #RRGGBB or None: " + s[i]);
+    }
+  }
+
+  std::vector<uint8_t> pixels, mask;
+  for (int y = kSize - 1; y >= 0; y--) {  // bottom-up, as Windows stores them
+    const std::string& row = s[1 + colours + y];
+    if (static_cast<int>(row.size()) != kSize) return Fail("a row is not 32 pixels wide");
+    uint8_t bits[kMaskRowBytes] = {};
+    for (int x = 0; x < kSize; x++) {
+      auto it = index.find(row[x]);
+      if (it == index.end()) return Fail(std::string("undefined pixel character '") + row[x] + "'");
+      pixels.push_back(static_cast<uint8_t>(it->second));
+      if (row[x] == transparent) bits[x / 8] |= 0x80 >> (x % 8);
+    }
+    mask.insert(mask.end(), bits, bits + kMaskRowBytes);
+  }
+
+  const uint32_t image_bytes = 40 + kPaletteSize * 4 + pixels.size() + mask.size();
+  std::vector<uint8_t> ico;
+  Put16(ico, 0);  // ICONDIR: reserved, type 1 (icon), one image
+  Put16(ico, 1);
+  Put16(ico, 1);
+  ico.push_back(kSize);  // ICONDIRENTRY
+  ico.push_back(kSize);
+  ico.push_back(0);  // 0 means 256 colours
+  ico.push_back(0);
+  Put16(ico, 1);  // planes
+  Put16(ico, 8);  // bits per pixel
+  Put32(ico, image_bytes);
+  Put32(ico, 6 + 16);
+  Put32(ico, 40);  // BITMAPINFOHEADER; the height counts the image and its mask
+  Put32(ico, kSize);
+  Put32(ico, 2 * kSize);
+  Put16(ico, 1);
+  Put16(ico, 8);
+  Put32(ico, 0);
+  Put32(ico, pixels.size() + mask.size());
+  Put32(ico, 0);
+  Put32(ico, 0);
+  Put32(ico, kPaletteSize);
+  Put32(ico, 0);
+  for (const Colour& c : palette) {
+    ico.push_back(c.b);
+    ico.push_back(c.g);
+    ico.push_back(c.r);
+    ico.push_back(0);
+  }
+  ico.insert(ico.end(), pixels.begin(), pixels.end());
+  ico.insert(ico.end(), mask.begin(), mask.end());
+
+  std::ofstream out(argv[2], std::ios::binary);
+  out.write(reinterpret_cast<const char*>(ico.data()), static_cast<std::streamsize>(ico.size()));
+  if (!out) return Fail(std::string("cannot write ") + argv[2]);
+  return 0;
+}
