@@ -2,8 +2,11 @@
 // ESC, and shuts down.
 #include "shell.h"
 
+#include <csignal>
 #include <cstdio>
+#include <string>
 
+#include "filecheck.h"
 #include "library.h"
 #include "soundpath.h"
 
@@ -34,13 +37,25 @@ constexpr unsigned kIdlePauseMs = 5;
 
 constexpr int kExitOk = 0;
 constexpr int kExitNoWindow = 1;
+constexpr int kExitSignalBase = 128;  // the shell's convention: 130 after SIGINT, 143 after SIGTERM
 
 // ---- helpers ---------------------------------------------------------------------------------
 
 volatile bool close_requested = false;
+volatile std::sig_atomic_t stop_signal = 0;
 
 void OnCloseButton() {
   close_requested = true;
+}
+
+// The library's own handlers for these shut it down from inside the signal handler, which can
+// abort; ours only note the signal, and the loop (or a run) ends at its next step.
+extern "C" void OnStopSignal(int sig) {
+  stop_signal = sig;
+}
+
+bool Stopping() {
+  return stop_signal != 0;
 }
 
 void Complain(const char* what, const char* detail) {
@@ -48,6 +63,11 @@ void Complain(const char* what, const char* detail) {
     std::fprintf(stderr, "soundpath: %s: %s\n", what, detail);
   else
     std::fprintf(stderr, "soundpath: %s\n", what);
+}
+
+// Why a data file was not loaded: what the check refused, or else the library's failure.
+std::string Reason(const std::string& refused) {
+  return refused.empty() ? "the library could not read it" : refused;
 }
 
 // The status line is drawn in place every turn. When it gets shorter, the strip beyond its new
@@ -103,22 +123,32 @@ int RunShell() {
     return kExitNoWindow;
   }
   close_requested = false;
+  stop_signal = 0;
   lib::set_close_button_callback(OnCloseButton);
+  std::signal(SIGINT, OnStopSignal);
+  std::signal(SIGTERM, OnStopSignal);
 
-  BITMAP* crosshair = lib::load_bitmap(kCrosshairFile);
+  std::string why = CheckFile(kCrosshairFile, CheckPointerBmp);
+  BITMAP* crosshair = why.empty() ? lib::load_bitmap(kCrosshairFile) : nullptr;
   lib::set_mouse_sprite(crosshair);
   // Without the image the library's arrow stays, and so must the arrow's own hot spot.
   if (crosshair != nullptr)
     lib::set_mouse_sprite_focus(kCrosshairFocus, kCrosshairFocus);
   else
-    Complain("could not load crosshair.bmp; using the default pointer", nullptr);
+    Complain(
+        ("could not load crosshair.bmp (" + Reason(why) + "); using the default pointer").c_str(),
+        nullptr);
   // Let the window system draw the pointer where it can: a pointer drawn by the library leaves
   // holes in whatever is drawn under it, unless it is hidden around every drawing (done too).
   lib::enable_hardware_cursor();
   lib::show_mouse_on_screen();
 
-  SAMPLE* sound = lib::load_sample(kSoundFile);
-  if (sound == nullptr) Complain("could not load sound.wav; right click will do nothing", nullptr);
+  why = CheckFile(kSoundFile, CheckSampleWav);
+  SAMPLE* sound = why.empty() ? lib::load_sample(kSoundFile) : nullptr;
+  if (sound == nullptr)
+    Complain(
+        ("could not load sound.wav (" + Reason(why) + "); right click will do nothing").c_str(),
+        nullptr);
 
   InitPoints();
   int count = 0;
@@ -126,7 +156,7 @@ int RunShell() {
   int status_width = 0;
 
   // ---- main loop -----------------------------------------------------------------------------
-  while (!lib::key(lib::kKeyEsc) && !close_requested) {
+  while (!lib::key(lib::kKeyEsc) && !close_requested && !Stopping()) {
     bool paused = false;
     int x = lib::mouse_x();
     int y = lib::mouse_y();
@@ -139,7 +169,7 @@ int RunShell() {
       paused = true;
     }
     if (lib::mouse_b() & kRightButton) {
-      RunSynthesis(sound, synth);
+      RunSynthesis(sound, synth, Stopping);
       paused = paused || sound != nullptr;
     }
     if (lib::key(lib::kKeyDel)) {
@@ -154,5 +184,5 @@ int RunShell() {
   // ---- shutdown ------------------------------------------------------------------------------
   // The library stops the sound and removes the pointer, window and input handlers.
   lib::allegro_exit();
-  return kExitOk;
+  return stop_signal != 0 ? kExitSignalBase + stop_signal : kExitOk;
 }

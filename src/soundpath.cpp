@@ -27,14 +27,17 @@ int FreqOf(const POINT& pt) {
   return kTopFreq - kFreqPerRow * pt.y;
 }
 
-// Moves `value` one unit per step from its current value toward `target`, applying each value
-// before moving on; the target itself is left for whatever comes next.
-void Sweep(int& value, int target, const SAMPLE* sound, SynthState& s) {
+// Moves `value` (the state's pan or freq) one unit per step from its current value toward
+// `target`, applying each value before moving on; the target itself is left for whatever comes
+// next. Returns false when told to stop.
+bool Sweep(int& value, int target, const SAMPLE* sound, SynthState& s, bool (*stop)()) {
   int dir = value < target ? 1 : -1;
   for (; value != target; value += dir) {
+    if (stop()) return false;
     lib::adjust_sample(sound, s.vol, s.pan, s.freq, kLoop);
     lib::rest(kStepPauseMs);
   }
+  return true;
 }
 
 }  // namespace
@@ -62,7 +65,7 @@ double PanVolRescaler(int b1, int b2, int pos) {
   return res;
 }
 
-void RunSynthesis(const SAMPLE* sound, SynthState& s) {
+void RunSynthesis(const SAMPLE* sound, SynthState& s, bool (*stop)()) {
   if (sound == nullptr) return;
 
   // A voice left looping by an earlier run would be the one that every adjustment below
@@ -80,14 +83,15 @@ void RunSynthesis(const SAMPLE* sound, SynthState& s) {
     // Each segment is travelled as an L: across at the first point's pitch, then up or down
     // at the second point's pan.
     s.pan = s.startpan;
-    Sweep(s.pan, s.endpan, sound, s);
+    if (!Sweep(s.pan, s.endpan, sound, s, stop)) return;
     s.endfreq = FreqOf(points[i + 1]);
-    Sweep(s.freq, s.endfreq, sound, s);
+    if (!Sweep(s.freq, s.endfreq, sound, s, stop)) return;
   }
 
   // The voice is left looping at volume 1, not stopped: DEL or the end of the program stops it.
   s.p = kFadePauseMs;
   for (i = s.vol; i >= 1; i--) {
+    if (stop()) return;
     lib::adjust_sample(sound, i, s.pan, s.freq, kLoop);
     lib::rest(s.p);
   }

@@ -38,6 +38,7 @@ struct SynthState {
 // middle of the range, b1 / 2, rather than dividing by zero.
 double PanVolRescaler(int b1, int b2, int pos);
 
-// Plays `sound` along the stored path and fades it out; blocks until the fade-out is over.
-// Does nothing at all when there is no sample.
-void RunSynthesis(const SAMPLE* sound, SynthState& s);
+// Plays `sound` along the stored path and fades it out; blocks until the fade-out is over, or
+// until `stop` (looked at before every step) says the program is ending. Does nothing at all
+// when there is no sample.
+void RunSynthesis(const SAMPLE* sound, SynthState& s, bool (*stop)());

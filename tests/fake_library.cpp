@@ -1,5 +1,6 @@
 #include "fake_library.h"
 
+#include <csignal>
 #include <cstddef>
 
 #include "library.h"
@@ -23,6 +24,7 @@ Options options;
 BITMAP crosshair;
 SAMPLE sample;
 void (*close_callback)() = nullptr;
+long signalled_frame = -1;
 
 void Record(const char* name, std::vector<int> args = {}, std::string text = "") {
   calls.push_back(Call{name, std::move(args), std::move(text), now_ms});
@@ -44,6 +46,7 @@ void Reset(const std::vector<Frame>& new_script, const Options& new_options) {
   script = new_script;
   options = new_options;
   close_callback = nullptr;
+  signalled_frame = -1;
 }
 
 std::vector<Call> Named(const std::string& name) {
@@ -173,7 +176,12 @@ void stop_sample(const SAMPLE*) {
 void rest(unsigned int ms) {
   Record("rest", {static_cast<int>(ms)});
   fake::now_ms += ms;
-  if (fake::Now().close && fake::close_callback) fake::close_callback();
+  fake::Frame f = fake::Now();
+  if (f.close && fake::close_callback) fake::close_callback();
+  if (f.signal && fake::signalled_frame != f.from_ms) {
+    fake::signalled_frame = f.from_ms;
+    std::raise(f.signal);
+  }
 }
 
 }  // namespace lib

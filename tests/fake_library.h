@@ -24,6 +24,7 @@ struct Frame {
   bool esc = false;
   bool del = false;
   bool close = false;  // the window's close button is clicked
+  int signal = 0;      // raised once, when the frame begins
 };
 
 struct Options {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <string>
 
 #include "fake_library.h"
@@ -102,6 +103,28 @@ TEST(Loop, CloseButtonQuitsLikeEsc) {
   fake::Reset(s.Esc());
   EXPECT_EQ(RunShell(), 0);
   EXPECT_LT(fake::now_ms, 60);
+}
+
+TEST(Loop, SigintAndSigtermEndItWithTheShellsStatusEvenInARun) {
+  for (int sig : {SIGINT, SIGTERM}) {
+    Script idle;
+    idle.Wait(50);
+    idle.Raw(1000).signal = sig;
+    fake::Reset(idle.Esc());
+    EXPECT_EQ(RunShell(), 128 + sig);
+    EXPECT_EQ(fake::calls.back().name, "allegro_exit");
+    EXPECT_LT(fake::now_ms, 60);
+
+    Script run;
+    run.Click(200, 100).Click(600, 400).RightClick(3000);
+    run.Raw(1000).signal = sig;  // about 2.5 s into the run
+    fake::Reset(run.Esc());
+    EXPECT_EQ(RunShell(), 128 + sig);
+    EXPECT_EQ(fake::calls.back().name, "allegro_exit");
+    // The run stopped at its next step instead of playing its 14 s to the end.
+    EXPECT_LT(fake::now_ms, run.now() + 20);
+    EXPECT_LT(Named("adjust_sample").size(), 1228u);
+  }
 }
 
 TEST(Loop, EveryIdleTurnRedrawsTheStatusLineAndRestsBriefly) {

@@ -96,9 +96,18 @@ Program::Program(const Launch& how) {
   const std::string data = SOUNDPATH_DATA_DIR;
   if (how.with_crosshair) fs::copy_file(data + "/crosshair.bmp", dir_ + "/work/crosshair.bmp");
   if (how.with_sound) fs::copy_file(data + "/sound.wav", dir_ + "/work/sound.wav");
-  std::ofstream(dir_ + "/home/.asoundrc")
-      << "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  file \"" << CapturePath()
-      << "\"\n  format \"wav\"\n}\n";
+  if (how.prepare) how.prepare(dir_ + "/work");
+  if (how.with_sound_device)
+    std::ofstream(dir_ + "/home/.asoundrc")
+        << "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  file \"" << CapturePath()
+        << "\"\n  format \"wav\"\n}\n";
+  // Run as an unprivileged user, for whom a mode of 000 means something.
+  const bool drop_root = how.unreadable_workdir && getuid() == 0;
+  if (how.unreadable_workdir) {
+    fs::permissions(dir_, fs::perms::all);
+    fs::permissions(dir_ + "/home", fs::perms::all);
+    fs::permissions(dir_ + "/work", fs::perms::none);
+  }
 
   const std::string& display = how.display_override.empty() ? DisplayName() : how.display_override;
   const std::string workdir = how.workdir.empty() ? dir_ + "/work" : how.workdir;
@@ -117,6 +126,7 @@ Program::Program(const Launch& how) {
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    if (drop_root && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(125);
     execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
@@ -131,6 +141,7 @@ Program::~Program() {
   }
   if (dpy_ != nullptr) XCloseDisplay(dpy_);
   std::error_code ignored;
+  fs::permissions(dir_ + "/work", fs::perms::owner_all, ignored);
   if (std::getenv("SOUNDPATH_KEEP_E2E") == nullptr) fs::remove_all(dir_, ignored);
 }
 
@@ -205,6 +216,28 @@ void Program::Key(const char* keysym_name, int hold_ms) {
   XTestFakeKeyEvent(dpy_, code, False, CurrentTime);
   XFlush(dpy_);
   SleepMs(50);
+}
+
+void Program::Button(int button, bool down) {
+  XTestFakeButtonEvent(dpy_, button, down, CurrentTime);
+  XFlush(dpy_);
+}
+
+void Program::KeyState(const char* keysym_name, bool down) {
+  XTestFakeKeyEvent(dpy_, XKeysymToKeycode(dpy_, XStringToKeysym(keysym_name)), down, CurrentTime);
+  XFlush(dpy_);
+}
+
+void Program::Signal(int sig) {
+  kill(pid_, sig);
+}
+
+long Program::RssKiB() const {
+  std::stringstream in(ReadFile("/proc/" + std::to_string(pid_) + "/status"));
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  return -1;
 }
 
 void Program::CloseWindow() {

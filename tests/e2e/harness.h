@@ -3,6 +3,7 @@
 // sound output captured to a WAV file through ALSA's file plugin.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,9 +31,12 @@ struct Launch {
   bool with_crosshair = true;
   bool with_sound = true;
   bool with_display = true;
-  std::string display_override;  // e.g. a display nobody serves
-  std::string exe;               // another binary than the build's, e.g. an installed one
-  std::string workdir;           // start it here instead of in a fresh copy of the data
+  std::string display_override;     // e.g. a display nobody serves
+  std::string exe;                  // another binary than the build's, e.g. an installed one
+  std::string workdir;              // start it here instead of in a fresh copy of the data
+  bool with_sound_device = true;    // false: no .asoundrc, and so no sound device at all
+  bool unreadable_workdir = false;  // the working directory's mode is 000 (run as nobody)
+  std::function<void(const std::string& workdir)> prepare;  // lays out the working directory
 };
 
 // One run of the program in its own working directory and HOME, whose default sound device
@@ -53,6 +57,10 @@ class Program {
   void Click(int button, int hold_ms = 100);
   void Key(const char* keysym_name, int hold_ms = 100);
   void CloseWindow();  // what a window manager sends when its close button is clicked
+  void Button(int button, bool down);
+  void KeyState(const char* keysym_name, bool down);
+  void Signal(int sig);
+  long RssKiB() const;  // resident memory now
 
   Shot Grab();
   // The pointer image that the X server shows over the window.

@@ -1,0 +1,259 @@
+// The fault matrix: the real program started once per case, with broken data files, a broken
+// environment, or rough handling. In every case it must neither crash nor hang, say what is
+// wrong in one line per problem, and keep working where it can.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "capture.h"
+#include "faults/fault_files.h"
+#include "harness.h"
+
+namespace {
+
+using e2e::Launch;
+using e2e::Program;
+
+int Lines(const std::string& s) {
+  return static_cast<int>(std::count(s.begin(), s.end(), '\n'));
+}
+
+void Put(const std::string& dir, const std::string& name, const std::string& contents) {
+  const std::string path = dir + "/" + name;
+  if (contents == "<none>") return;
+  if (contents == "<dir>") {
+    std::filesystem::create_directory(path);
+    return;
+  }
+  std::ofstream(path, std::ios::binary) << contents;
+}
+
+// The end of the status line, where the position is printed.
+std::vector<bool> PositionStrip(Program& p) {
+  e2e::Shot s = p.Grab();
+  std::vector<bool> lit;
+  for (int y = 0; y < 8; y++)
+    for (int x = 79 * 8; x < 800; x++) lit.push_back(s.at(x, y) == e2e::kWhite);
+  return lit;
+}
+
+// Whether the status line follows the pointer: the loop is turning, not blocked in a run.
+bool LoopIsTurning(Program& p, int x, int y) {
+  std::vector<bool> before = PositionStrip(p);
+  p.MoveTo(x, y);
+  for (int i = 0; i < 20; i++) {
+    if (PositionStrip(p) != before) return true;
+    e2e::SleepMs(25);
+  }
+  return false;
+}
+
+double CapturedPeak(const Program& p) {
+  double peak = 0;
+  for (const e2e::Window& w : e2e::Analyse(e2e::ReadCapture(p.CapturePath()), 2048))
+    peak = std::max(peak, w.level);
+  return peak;
+}
+
+class FileCase : public ::testing::TestWithParam<faults::Case> {};
+
+TEST_P(FileCase, StartsSaysWhatIsWrongAndKeepsWorking) {
+  const faults::Case& c = GetParam();
+  Launch how;
+  how.with_crosshair = how.with_sound = false;
+  how.prepare = [&](const std::string& dir) {
+    Put(dir, "crosshair.bmp", c.crosshair);
+    Put(dir, "sound.wav", c.sound);
+  };
+  Program p(how);
+  ASSERT_TRUE(p.WaitForWindow()) << "no window; stderr: " << p.Stderr();
+
+  std::string err = p.Stderr();
+  EXPECT_EQ(Lines(err), !c.crosshair_usable + !c.sound_usable) << err;
+  if (!c.crosshair_usable) {
+    EXPECT_NE(err.find("crosshair.bmp"), std::string::npos) << err;
+  }
+  if (!c.sound_usable) {
+    EXPECT_NE(err.find("sound.wav"), std::string::npos) << err;
+  }
+
+  p.MoveTo(400, 300);
+  Program::Cursor cursor = p.PointerImage();
+  if (c.crosshair_usable) {
+    EXPECT_EQ(cursor.xhot, 15);
+    EXPECT_EQ(cursor.yhot, 15);
+  } else {
+    EXPECT_LT(cursor.xhot, 4) << "the arrow keeps its own hot spot";
+  }
+
+  p.Click(1);
+  p.Click(3);
+  if (c.sound_usable) {
+    e2e::SleepMs(4300);  // one point: the run is the fade alone
+    EXPECT_GT(CapturedPeak(p), 0.01) << "the sample was heard";
+  } else {
+    EXPECT_TRUE(LoopIsTurning(p, 123, 234)) << "a right click without a sample does nothing";
+  }
+  p.Key("Escape");
+  EXPECT_EQ(p.WaitForExit(2000), 0) << p.Stderr();
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FileCase, ::testing::ValuesIn(faults::FileCases()),
+                         [](const ::testing::TestParamInfo<faults::Case>& info) {
+                           std::string name;
+                           for (char ch : info.param.name)
+                             name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                           return name;
+                         });
+
+TEST(Faults, WithoutASoundDeviceItSaysSoAndRunsSilently) {
+  Launch how;
+  how.with_sound_device = false;
+  Program p(how);
+  ASSERT_TRUE(p.WaitForWindow());
+  std::string err = p.Stderr();
+  EXPECT_EQ(Lines(err), 1) << err;
+  EXPECT_NE(err.find("no sound output"), std::string::npos) << err;
+  p.MoveTo(300, 300);
+  p.Click(1);
+  p.Key("Escape");
+  EXPECT_EQ(p.WaitForExit(2000), 0);
+}
+
+TEST(Faults, AnUnreadableWorkingDirectoryIsLikeMissingFiles) {
+  Launch how;
+  how.unreadable_workdir = true;
+  Program p(how);
+  ASSERT_TRUE(p.WaitForWindow()) << p.Stderr();
+  std::string err = p.Stderr();
+  EXPECT_EQ(Lines(err), 2) << err;
+  EXPECT_NE(err.find("crosshair.bmp"), std::string::npos) << err;
+  EXPECT_NE(err.find("sound.wav"), std::string::npos) << err;
+  p.Key("Escape");
+  EXPECT_EQ(p.WaitForExit(2000), 0);
+}
+
+TEST(Faults, BothButtonsTogetherMarkThenPlay) {
+  Program p;
+  ASSERT_TRUE(p.WaitForWindow());
+  p.MoveTo(300, 200);
+  p.Button(1, true);
+  p.Button(3, true);
+  e2e::SleepMs(150);
+  p.Button(1, false);
+  p.Button(3, false);
+  e2e::SleepMs(4300);
+  EXPECT_GT(CapturedPeak(p), 0.01);
+  p.MoveTo(600, 500);
+  e2e::SleepMs(100);
+  e2e::Shot s = p.Grab();
+  EXPECT_EQ(s.at(300, 200), e2e::kWhite) << "the point was marked";
+  p.Key("Escape");
+  EXPECT_EQ(p.WaitForExit(2000), 0);
+}
+
+TEST(Faults, DelHeldThroughARunClearsWhenItEnds) {
+  Program p;
+  ASSERT_TRUE(p.WaitForWindow());
+  p.MoveTo(300, 200);
+  p.Click(1);
+  p.Click(3);
+  p.KeyState("Delete", true);
+  e2e::SleepMs(4500);
+  p.KeyState("Delete", false);
+  p.MoveTo(600, 500);
+  e2e::SleepMs(200);
+  EXPECT_EQ(p.Grab().at(300, 200), e2e::kBlack) << "cleared";
+  p.Key("Escape");
+  EXPECT_EQ(p.WaitForExit(2000), 0);
+  std::vector<e2e::Window> w = e2e::Analyse(e2e::ReadCapture(p.CapturePath()), 2048);
+  ASSERT_GT(w.size(), 5u);
+  EXPECT_LT(w[w.size() - 2].level, 1e-5) << "the sound was stopped";
+}
+
+TEST(Faults, EscHeldThroughARunQuitsWhenItEnds) {
+  Program p;
+  ASSERT_TRUE(p.WaitForWindow());
+  p.MoveTo(300, 200);
+  p.Click(1);
+  p.Click(3);
+  p.KeyState("Escape", true);
+  EXPECT_EQ(p.WaitForExit(6000), 0);
+  p.KeyState("Escape", false);
+}
+
+TEST(Faults, TenPointsThenARightClickPlaysAndReturns) {
+  Program p;
+  ASSERT_TRUE(p.WaitForWindow());
+  for (int i = 0; i < 10; i++) {
+    p.MoveTo(400 + 4 * i, 300 + (i % 2));
+    p.Click(1);
+  }
+  p.Click(3);
+  e2e::SleepMs(4700);
+  EXPECT_TRUE(LoopIsTurning(p, 10, 500)) << "the run is over";
+  EXPECT_GT(CapturedPeak(p), 0.01);
+  p.Key("Escape");
+  EXPECT_EQ(p.WaitForExit(2000), 0);
+}
+
+TEST(Faults, SignalsEndItCleanlyEvenInTheMiddleOfARun) {
+  for (int sig : {SIGINT, SIGTERM}) {
+    for (bool mid_run : {false, true}) {
+      Program p;
+      ASSERT_TRUE(p.WaitForWindow());
+      if (mid_run) {
+        p.MoveTo(100, 100);
+        p.Click(1);
+        p.MoveTo(700, 500);
+        p.Click(1);
+        p.Click(3);
+        e2e::SleepMs(500);
+      }
+      p.Signal(sig);
+      EXPECT_EQ(p.WaitForExit(1000), 128 + sig) << "signal " << sig << (mid_run ? " in a run" : "");
+      EXPECT_EQ(p.Stderr(), "");
+    }
+  }
+}
+
+TEST(Faults, FiftyRunsInARowLeaveOneVoiceAndNoGrowth) {
+  Program p;
+  ASSERT_TRUE(p.WaitForWindow());
+  p.MoveTo(400, 300);
+  p.Click(1);
+  // Held down, the right button starts a run at every turn; each run is the fade alone, 4 s.
+  p.Button(3, true);
+  e2e::SleepMs(5 * 4000 + 2000);
+  long early = p.RssKiB();
+  e2e::SleepMs(45 * 4000);
+  p.Button(3, false);
+  e2e::SleepMs(4500);
+  long late = p.RssKiB();
+  EXPECT_LE(late - early, 256) << "KiB grown from run 5 to run 50";
+  p.Key("Escape");
+  ASSERT_EQ(p.WaitForExit(2000), 0);
+
+  std::vector<e2e::Window> w = e2e::Analyse(e2e::ReadCapture(p.CapturePath()), 2048);
+  ASSERT_GT(w.size(), 10u);
+  double loud = 0;
+  int starts = 0;
+  for (size_t i = 1; i < w.size(); i++) {
+    loud = std::max(loud, w[i].level);
+    starts += w[i].level > 2 * w[i - 1].level + 0.01;  // each run starts afresh, loud
+  }
+  EXPECT_GE(starts, 49);
+  EXPECT_LE(starts, 51);
+  // At the end one voice is left, faded to volume 1: about 1/200 of a run's loudest.
+  double end = w[w.size() - 3].level;
+  EXPECT_GT(end, 0);
+  EXPECT_LT(end, loud / 100);
+}
+
+}  // namespace

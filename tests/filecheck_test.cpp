@@ -1,0 +1,89 @@
+// The header and size checks that stand before the library's loaders.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "faults/fault_files.h"
+#include "filecheck.h"
+
+namespace {
+
+std::string Bmp(const std::string& b, uint64_t size = ~0ull) {
+  return CheckPointerBmp(reinterpret_cast<const uint8_t*>(b.data()), b.size(),
+                         size == ~0ull ? b.size() : size);
+}
+std::string Wav(const std::string& b, uint64_t size = ~0ull) {
+  return CheckSampleWav(reinterpret_cast<const uint8_t*>(b.data()), b.size(),
+                        size == ~0ull ? b.size() : size);
+}
+
+TEST(FileCheck, PointerImagesTheLibraryCanShowPass) {
+  for (int bpp : {1, 4, 8, 24, 32}) EXPECT_EQ(Bmp(faults::Bmp(32, 32, bpp)), "") << bpp;
+  EXPECT_EQ(Bmp(faults::Bmp(31, 31, 8)), "");
+  EXPECT_EQ(Bmp(faults::Bmp(256, 256, 8)), "");
+}
+
+TEST(FileCheck, BrokenOrUnsuitablePointerImagesAreRefusedWithAReason) {
+  const std::string good = faults::Bmp(32, 32, 8);
+  EXPECT_EQ(Bmp(""), "the file is empty");
+  EXPECT_EQ(Bmp("GIF89a"), "not a BMP file");
+  EXPECT_EQ(Bmp(good.substr(0, 30)), "the file stops inside its header");
+  EXPECT_EQ(Bmp(good.substr(0, good.size() - 1)), "the pixel data is cut short");
+  EXPECT_NE(Bmp(faults::Bmp(32, 32, 8, true)).find("top-down"), std::string::npos);
+  EXPECT_NE(Bmp(faults::Bmp(257, 32, 8)).find("257x32"), std::string::npos);
+  EXPECT_NE(Bmp(faults::Bmp(4000, 4000, 8)).find("more than a pointer"), std::string::npos);
+
+  std::string zero = good;
+  for (int i = 18; i < 26; i++) zero[i] = 0;
+  EXPECT_EQ(Bmp(zero), "an image with no pixels");
+  std::string depth = good;
+  depth[28] = 7;
+  EXPECT_NE(Bmp(depth).find("7 bits"), std::string::npos);
+  std::string header = good;
+  header[14] = 124;  // a newer header kind than the library reads
+  EXPECT_NE(Bmp(header).find("124 bytes"), std::string::npos);
+  std::string offset = good;
+  offset[10] = offset[11] = offset[12] = '\x7f';
+  EXPECT_EQ(Bmp(offset), "its pixel data lies outside the file");
+  std::string rle = good;
+  rle[30] = 2;  // RLE4 on an 8-bit image
+  EXPECT_EQ(Bmp(rle), "an unsupported compression");
+}
+
+TEST(FileCheck, SamplesTheLibraryCanPlayPass) {
+  EXPECT_EQ(Wav(faults::Wav(1, 44100, 16, 1000)), "");
+  EXPECT_EQ(Wav(faults::Wav(2, 8000, 8, 1)), "");
+  // Chunks the program does not use are stepped over.
+  std::string listed = faults::Wav(1, 44100, 16, 100);
+  listed.insert(36, std::string("LIST\x05\0\0\0abcde\0", 14));
+  EXPECT_EQ(Wav(listed), "");
+}
+
+TEST(FileCheck, BrokenOrUnplayableSamplesAreRefusedWithAReason) {
+  const std::string good = faults::Wav(1, 44100, 16, 1000);
+  EXPECT_EQ(Wav(""), "the file is empty");
+  EXPECT_EQ(Wav("OggS...."), "not a WAV file");
+  EXPECT_EQ(Wav(good.substr(0, 30)), "its format chunk is cut short");
+  EXPECT_EQ(Wav(good.substr(0, 36)), "no sample data");
+  EXPECT_EQ(Wav(faults::Wav(1, 44100, 16, 0)), "no samples");
+  EXPECT_EQ(Wav(faults::Wav(1, 44100, 16, 10, 1, 1000000)),
+            "it claims more sample data than the file holds");
+  EXPECT_NE(Wav(faults::Wav(1, 44100, 24, 10)).find("24-bit"), std::string::npos);
+  EXPECT_EQ(Wav(faults::Wav(1, 44100, 32, 10, 3)), "not integer PCM (format 3)");
+  EXPECT_EQ(Wav(faults::Wav(3, 44100, 16, 10)), "neither mono nor stereo");
+  EXPECT_EQ(Wav(faults::Wav(1, 0, 16, 10)), "a sample rate of 0");
+  // Only the first bytes are read, but the sizes are checked against the whole file.
+  const std::string big = faults::Wav(2, 44100, 16, 1 << 20);
+  EXPECT_EQ(Wav(big.substr(0, kCheckedBytes), big.size()), "");
+  EXPECT_EQ(Wav(big.substr(0, kCheckedBytes), big.size() - 4),
+            "it claims more sample data than the file holds");
+}
+
+TEST(FileCheck, WhatIsNotARegularFileIsRefusedBeforeItIsRead) {
+  EXPECT_EQ(CheckFile("no-such-file.wav", CheckSampleWav), "it is missing or cannot be reached");
+  EXPECT_EQ(CheckFile(".", CheckSampleWav), "it is not a regular file");
+  EXPECT_EQ(CheckFile("sound.wav", CheckSampleWav), "");  // the generated one, beside the tests
+  EXPECT_EQ(CheckFile("crosshair.bmp", CheckPointerBmp), "");
+}
+
+}  // namespace
