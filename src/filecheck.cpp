@@ -9,7 +9,7 @@ namespace {
 constexpr uint32_t kOs2HeaderSize = 12;
 constexpr uint32_t kWindowsHeaderSize = 40;
 constexpr uint32_t kFileHeaderSize = 14;
-constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3;
+constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3;  // compression kinds
 
 uint32_t U16(const uint8_t* b) {
   return b[0] | b[1] << 8;
@@ -54,9 +54,12 @@ std::string CheckPointerBmp(const uint8_t* b, size_t n, uint64_t file_size) {
   if (planes != 1) return "an invalid number of planes";
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
     return "an unsupported depth of " + std::to_string(bpp) + " bits per pixel";
-  const bool compression_fits = compression == kRgb || (compression == kRle8 && bpp == 8) ||
-                                (compression == kRle4 && bpp == 4) ||
-                                (compression == kBitfields && (bpp == 16 || bpp == 32));
+  // The library's run-length decoders write wherever a crafted run tells them to, past the
+  // image's end; a pointer image is small enough to be stored plainly.
+  if (compression == kRle8 || compression == kRle4)
+    return "run-length compression, which is not accepted";
+  const bool compression_fits =
+      compression == kRgb || (compression == kBitfields && (bpp == 16 || bpp == 32));
   if (!compression_fits) return "an unsupported compression";
   if (bpp <= 8 && colours > (1u << bpp)) return "more palette colours than its depth allows";
 

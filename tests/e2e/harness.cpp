@@ -127,7 +127,12 @@ Program::Program(const Launch& how) {
     dup2(out, 1);
     dup2(err, 2);
     if (drop_root && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(125);
-    execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+    std::vector<std::string> command = how.wrapper;
+    command.push_back(exe);
+    std::vector<char*> argv;
+    for (std::string& a : command) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   dpy_ = XOpenDisplay(DisplayName().c_str());

@@ -37,6 +37,7 @@ struct Launch {
   bool with_sound_device = true;    // false: no .asoundrc, and so no sound device at all
   bool unreadable_workdir = false;  // the working directory's mode is 000 (run as nobody)
   std::function<void(const std::string& workdir)> prepare;  // lays out the working directory
+  std::vector<std::string> wrapper;  // runs the program under this command, e.g. valgrind
 };
 
 // One run of the program in its own working directory and HOME, whose default sound device
@@ -51,6 +52,7 @@ class Program {
   int WaitForExit(int timeout_ms);
   std::string Stderr() const;  // without the sound library's own chatter
   std::string CapturePath() const { return dir_ + "/home/capture.wav"; }
+  std::string Dir() const { return dir_; }
 
   // Input, held as long as a person holds it: the library samples the state.
   void MoveTo(int x, int y);
