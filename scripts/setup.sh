@@ -8,8 +8,8 @@ packages=(cmake g++ make pkg-config liballegro4-dev)
 testing=OFF
 if [ "${1:-}" = test ]; then
   testing=ON
-  packages+=(libgtest-dev xvfb libx11-dev libxtst-dev libxfixes-dev libxpm-dev
-    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
+  packages+=(libgtest-dev xvfb libx11-dev libxtst-dev libxfixes-dev
+    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 valgrind clang libclang-rt-dev)
 fi
 
 missing=()
