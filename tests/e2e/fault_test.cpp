@@ -188,9 +188,13 @@ TEST(Faults, EscHeldThroughARunQuitsWhenItEnds) {
   p.KeyState("Escape", false);
 }
 
-TEST(Faults, TenPointsThenARightClickPlaysAndReturns) {
+TEST(Faults, RightClicksWithNoPointOrTenPointsPlayAndReturn) {
   Program p;
   ASSERT_TRUE(p.WaitForWindow());
+  p.MoveTo(700, 500);
+  p.Click(3);  // no point: the fade alone
+  e2e::SleepMs(4300);
+  EXPECT_TRUE(LoopIsTurning(p, 10, 500)) << "the run is over";
   for (int i = 0; i < 10; i++) {
     p.MoveTo(400 + 4 * i, 300 + (i % 2));
     p.Click(1);
