@@ -58,11 +58,9 @@ bool Stopping() {
   return stop_signal != 0;
 }
 
-void Complain(const char* what, const char* detail) {
-  if (detail != nullptr && detail[0] != '\0')
-    std::fprintf(stderr, "soundpath: %s: %s\n", what, detail);
-  else
-    std::fprintf(stderr, "soundpath: %s\n", what);
+// One line on stderr: the only text the program shows outside its window.
+void Complain(const std::string& line) {
+  std::fprintf(stderr, "soundpath: %s\n", line.c_str());
 }
 
 // Why a data file was not loaded: what the check refused, or else the library's failure.
@@ -105,8 +103,8 @@ void ClearScreen() {
 int RunShell() {
   // ---- start-up ------------------------------------------------------------------------------
   if (lib::allegro_init() != 0) {
-    Complain("could not open the window",
-             lib::allegro_error()[0] ? lib::allegro_error() : "no display to connect to");
+    const std::string why = lib::allegro_error();
+    Complain("could not open the window: " + (why.empty() ? "no display to connect to" : why));
     return kExitNoWindow;
   }
   lib::install_keyboard();
@@ -114,12 +112,11 @@ int RunShell() {
   lib::install_mouse();
   if (lib::install_sound(lib::kDigiAutodetect, lib::kMidiAutodetect) != 0 ||
       !lib::sound_output_present())
-    Complain("no sound output; the path will play silently", nullptr);
+    Complain("no sound output; the path will play silently");
   if (lib::set_gfx_mode(lib::kGfxAutodetectWindowed, kScreenW, kScreenH, 0, 0) != 0) {
-    char why[256];
-    std::snprintf(why, sizeof why, "%s", lib::allegro_error());
+    const std::string why = lib::allegro_error();  // before the shutdown can overwrite it
     lib::allegro_exit();
-    Complain("could not open the window", why);
+    Complain("could not open the window: " + why);
     return kExitNoWindow;
   }
   close_requested = false;
@@ -135,9 +132,7 @@ int RunShell() {
   if (crosshair != nullptr)
     lib::set_mouse_sprite_focus(kCrosshairFocus, kCrosshairFocus);
   else
-    Complain(
-        ("could not load crosshair.bmp (" + Reason(why) + "); using the default pointer").c_str(),
-        nullptr);
+    Complain("could not load crosshair.bmp (" + Reason(why) + "); using the default pointer");
   // Let the window system draw the pointer where it can: a pointer drawn by the library leaves
   // holes in whatever is drawn under it, unless it is hidden around every drawing (done too).
   lib::enable_hardware_cursor();
@@ -146,9 +141,7 @@ int RunShell() {
   why = CheckFile(kSoundFile, CheckSampleWav);
   SAMPLE* sound = why.empty() ? lib::load_sample(kSoundFile) : nullptr;
   if (sound == nullptr)
-    Complain(
-        ("could not load sound.wav (" + Reason(why) + "); right click will do nothing").c_str(),
-        nullptr);
+    Complain("could not load sound.wav (" + Reason(why) + "); right click will do nothing");
 
   InitPoints();
   int count = 0;
