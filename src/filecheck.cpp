@@ -1,15 +1,20 @@
 #include "filecheck.h"
 
 #include <sys/stat.h>
-#include <fstream>
-#include <vector>
+
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
+constexpr uint32_t kFileHeaderSize = 14;
 constexpr uint32_t kOs2HeaderSize = 12;
 constexpr uint32_t kWindowsHeaderSize = 40;
-constexpr uint32_t kFileHeaderSize = 14;
 constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3;  // compression kinds
+
+constexpr uint32_t kChunkHeader = 8;
+constexpr uint32_t kFormatSize = 16;
+constexpr int kMaxChunks = 1024;  // far more than any real WAV file has
 
 uint32_t U16(const uint8_t* b) {
   return b[0] | b[1] << 8;
@@ -18,10 +23,32 @@ uint32_t U32(const uint8_t* b) {
   return U16(b) | U16(b + 2) << 16;
 }
 
+struct Memory {
+  const uint8_t* data;
+  size_t size;
+};
+
+size_t ReadMemory(const void* source, uint64_t offset, uint8_t* out, size_t n) {
+  const Memory* m = static_cast<const Memory*>(source);
+  if (offset >= m->size) return 0;
+  size_t got = n < m->size - offset ? n : static_cast<size_t>(m->size - offset);
+  std::memcpy(out, m->data + offset, got);
+  return got;
+}
+
+size_t ReadFile(const void* source, uint64_t offset, uint8_t* out, size_t n) {
+  FILE* f = static_cast<FILE*>(const_cast<void*>(source));
+  if (offset > static_cast<uint64_t>(INT64_MAX) || fseeko(f, static_cast<off_t>(offset), SEEK_SET))
+    return 0;
+  return std::fread(out, 1, n, f);
+}
+
 }  // namespace
 
-std::string CheckPointerBmp(const uint8_t* b, size_t n, uint64_t file_size) {
+std::string CheckPointerBmp(ReadAt read, const void* source, uint64_t file_size) {
   if (file_size == 0) return "the file is empty";
+  uint8_t b[kFileHeaderSize + kWindowsHeaderSize] = {};
+  const size_t n = read(source, 0, b, sizeof b);
   if (n < 2 || b[0] != 'B' || b[1] != 'M') return "not a BMP file";
   if (n < kFileHeaderSize + 4) return "the file stops inside its header";
   const uint32_t pixels_at = U32(b + 10);
@@ -58,38 +85,44 @@ std::string CheckPointerBmp(const uint8_t* b, size_t n, uint64_t file_size) {
   // image's end; a pointer image is small enough to be stored plainly.
   if (compression == kRle8 || compression == kRle4)
     return "run-length compression, which is not accepted";
-  const bool compression_fits =
-      compression == kRgb || (compression == kBitfields && (bpp == 16 || bpp == 32));
-  if (!compression_fits) return "an unsupported compression";
+  if (compression != kRgb && !(compression == kBitfields && (bpp == 16 || bpp == 32)))
+    return "an unsupported compression";
   if (bpp <= 8 && colours > (1u << bpp)) return "more palette colours than its depth allows";
 
   if (pixels_at < kFileHeaderSize + header || pixels_at >= file_size)
     return "its pixel data lies outside the file";
-  if (compression == kRgb || compression == kBitfields) {
-    const uint64_t row = ((static_cast<uint64_t>(w) * bpp + 31) / 32) * 4;
-    if (pixels_at + row * static_cast<uint64_t>(h) > file_size)
-      return "the pixel data is cut short";
-  }
+  const uint64_t row = ((static_cast<uint64_t>(w) * bpp + 31) / 32) * 4;
+  if (pixels_at + row * static_cast<uint64_t>(h) > file_size) return "the pixel data is cut short";
   return "";
 }
 
-std::string CheckSampleWav(const uint8_t* b, size_t n, uint64_t file_size) {
+// The chunks are walked as the library walks them: one after the other to the end of the file,
+// with no padding after odd-sized ones, every "fmt " and "data" chunk taken as it comes.
+std::string CheckSampleWav(ReadAt read, const void* source, uint64_t file_size) {
   if (file_size == 0) return "the file is empty";
-  if (n < 12 || std::string(b, b + 4) != "RIFF" || std::string(b + 8, b + 12) != "WAVE")
+  uint8_t b[kChunkHeader + kFormatSize];
+  if (read(source, 0, b, 12) < 12 || std::memcmp(b, "RIFF", 4) != 0 ||
+      std::memcmp(b + 8, "WAVE", 4) != 0)
     return "not a WAV file";
-  bool have_format = false;
-  uint32_t channels = 0, bits = 0, rate = 0, block = 0;
-  for (uint64_t at = 12; at + 8 <= n;) {
-    const std::string id(b + at, b + at + 4);
-    const uint64_t size = U32(b + at + 4);
-    const uint8_t* body = b + at + 8;
-    if (id == "fmt ") {
-      if (size < 16 || at + 8 + 16 > n) return "its format chunk is cut short";
-      const uint32_t format = U16(body);
-      channels = U16(body + 2);
-      rate = U32(body + 4);
-      block = U16(body + 12);
-      bits = U16(body + 14);
+  bool have_format = false, have_data = false;
+  uint32_t block = 0;
+  uint64_t at = 12;
+  for (int chunks = 0; at + kChunkHeader <= file_size; chunks++) {
+    if (chunks == kMaxChunks) return "too many chunks";
+    if (read(source, at, b, kChunkHeader) < kChunkHeader) return "it cannot be read";
+    const uint64_t size = U32(b + 4);
+    const bool is_format = std::memcmp(b, "fmt ", 4) == 0;
+    const bool is_data = std::memcmp(b, "data", 4) == 0;
+    if (at + kChunkHeader + size > file_size)
+      return is_data ? "it claims more sample data than the file holds"
+                     : "a chunk runs past the end of the file";
+    if (is_format) {
+      if (have_format) return "more than one format chunk";
+      if (size < kFormatSize || read(source, at + kChunkHeader, b, kFormatSize) < kFormatSize)
+        return "its format chunk is cut short";
+      const uint32_t format = U16(b), channels = U16(b + 2), rate = U32(b + 4);
+      const uint32_t bits = U16(b + 14);
+      block = U16(b + 12);
       if (format != 1) return "not integer PCM (format " + std::to_string(format) + ")";
       if (channels != 1 && channels != 2) return "neither mono nor stereo";
       if (bits != 8 && bits != 16)
@@ -97,28 +130,36 @@ std::string CheckSampleWav(const uint8_t* b, size_t n, uint64_t file_size) {
       if (rate == 0) return "a sample rate of 0";
       if (block != channels * bits / 8) return "an inconsistent block size";
       have_format = true;
-    } else if (id == "data") {
+    } else if (is_data) {
+      if (have_data) return "more than one data chunk";
       if (!have_format) return "sample data before its format";
-      if (size == 0) return "no samples";
-      if (at + 8 + size > file_size) return "it claims more sample data than the file holds";
-      if (size > kMaxSampleBytes) return "more sample data than the program will hold";
       if (size < block) return "no samples";
-      return "";
+      if (size > kMaxSampleBytes) return "more sample data than the program will hold";
+      have_data = true;
     }
-    at += 8 + size + (size & 1);
+    at += kChunkHeader + size;
   }
-  return have_format ? "no sample data" : "no format chunk";
+  if (!have_format) return "no format chunk";
+  return have_data ? "" : "no sample data";
 }
 
-std::string CheckFile(const char* path, std::string (*check)(const uint8_t*, size_t, uint64_t)) {
+std::string CheckPointerBmp(const uint8_t* data, size_t size) {
+  Memory m{data, size};
+  return CheckPointerBmp(ReadMemory, &m, size);
+}
+
+std::string CheckSampleWav(const uint8_t* data, size_t size) {
+  Memory m{data, size};
+  return CheckSampleWav(ReadMemory, &m, size);
+}
+
+std::string CheckFile(const char* path, std::string (*check)(ReadAt, const void*, uint64_t)) {
   struct stat st;
   if (stat(path, &st) != 0) return "it is missing or cannot be reached";
   if (!S_ISREG(st.st_mode)) return "it is not a regular file";
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "it cannot be read";
-  std::vector<uint8_t> head(kCheckedBytes);
-  in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-  head.resize(static_cast<size_t>(in.gcount()));
-  if (in.bad()) return "it cannot be read";
-  return check(head.data(), head.size(), static_cast<uint64_t>(st.st_size));
+  FILE* f = std::fopen(path, "rb");
+  if (f == nullptr) return "it cannot be read";
+  std::string why = check(ReadFile, f, static_cast<uint64_t>(st.st_size));
+  std::fclose(f);
+  return why;
 }
