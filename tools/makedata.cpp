@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "le_bytes.h"
+
 namespace {
 
 constexpr int kSize = 32;
@@ -31,14 +33,6 @@ constexpr int kHarmonics = 8;
 constexpr double kPeak = 0.6;  // of full scale, leaving headroom for the mixer
 constexpr double kPi = 3.14159265358979323846;
 
-void Put16(std::vector<uint8_t>& b, unsigned v) {
-  b.push_back(v & 0xff);
-  b.push_back((v >> 8) & 0xff);
-}
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-  Put16(b, v & 0xffff);
-  Put16(b, v >> 16);
-}
 void PutTag(std::vector<uint8_t>& b, const char* tag) {
   b.insert(b.end(), tag, tag + 4);
 }

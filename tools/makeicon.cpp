@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "le_bytes.h"
+
 namespace {
 
 constexpr int kSize = 32;
@@ -31,15 +33,6 @@ std::vector<std::string> QuotedStrings(const std::string& text) {
     at = end;
   }
   return out;
-}
-
-void Put16(std::vector<uint8_t>& b, unsigned v) {
-  b.push_back(v & 0xff);
-  b.push_back((v >> 8) & 0xff);
-}
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-  Put16(b, v & 0xffff);
-  Put16(b, v >> 16);
 }
 
 int Fail(const std::string& why) {

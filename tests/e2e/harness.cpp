@@ -205,21 +205,16 @@ void Program::MoveTo(int x, int y) {
 }
 
 void Program::Click(int button, int hold_ms) {
-  XTestFakeButtonEvent(dpy_, button, True, CurrentTime);
-  XFlush(dpy_);
+  Button(button, true);
   SleepMs(hold_ms);
-  XTestFakeButtonEvent(dpy_, button, False, CurrentTime);
-  XFlush(dpy_);
+  Button(button, false);
   SleepMs(50);
 }
 
 void Program::Key(const char* keysym_name, int hold_ms) {
-  KeyCode code = XKeysymToKeycode(dpy_, XStringToKeysym(keysym_name));
-  XTestFakeKeyEvent(dpy_, code, True, CurrentTime);
-  XFlush(dpy_);
+  KeyState(keysym_name, true);
   SleepMs(hold_ms);
-  XTestFakeKeyEvent(dpy_, code, False, CurrentTime);
-  XFlush(dpy_);
+  KeyState(keysym_name, false);
   SleepMs(50);
 }
 

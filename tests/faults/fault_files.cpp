@@ -2,18 +2,11 @@
 
 #include <cmath>
 
+#include "le_bytes.h"
+
 namespace faults {
 
 namespace {
-
-void Put16(std::string& b, unsigned v) {
-  b += static_cast<char>(v & 0xff);
-  b += static_cast<char>((v >> 8) & 0xff);
-}
-void Put32(std::string& b, uint32_t v) {
-  Put16(b, v & 0xffff);
-  Put16(b, v >> 16);
-}
 
 bool OnCross(int x, int y) {
   return (x == 15 && y >= 2 && y <= 28) || (y == 15 && x >= 2 && x <= 28);
