@@ -139,6 +139,9 @@ std::string CheckSampleWav(ReadAt read, const void* source, uint64_t file_size) 
     }
     at += kChunkHeader + size;
   }
+  // Four bytes are enough for the library to read one more chunk name, and then a size from
+  // past the end of the file; fewer (a pad byte) are left alone.
+  if (file_size - at >= 4) return "the file ends inside a chunk header";
   if (!have_format) return "no format chunk";
   return have_data ? "" : "no sample data";
 }

@@ -84,6 +84,8 @@ TEST(FileCheck, BrokenOrUnplayableSamplesAreRefusedWithAReason) {
   EXPECT_EQ(Wav(twice), "more than one data chunk");
   std::string trailing = good + "JUNK\xff\xff\xff\x7f";
   EXPECT_EQ(Wav(trailing), "a chunk runs past the end of the file");
+  EXPECT_EQ(Wav(good + "data"), "the file ends inside a chunk header");
+  EXPECT_EQ(Wav(good + '\0'), "");  // a pad byte after the samples
   std::string formats = good;
   formats.insert(36, good.substr(12, 24));
   EXPECT_EQ(Wav(formats), "more than one format chunk");
