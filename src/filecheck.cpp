@@ -96,8 +96,10 @@ std::string CheckPointerBmp(ReadAt read, const void* source, uint64_t file_size)
   return "";
 }
 
-// The chunks are walked as the library walks them: one after the other to the end of the file,
-// with no padding after odd-sized ones, every "fmt " and "data" chunk taken as it comes.
+// The chunks are walked as the library walks them: one after the other, every "fmt " and "data"
+// chunk taken as it comes, with no padding after odd sizes, and after a data chunk from where
+// its last whole sample ends. A chunk of another name that runs past the end of the file only
+// ends the library's walk; a "fmt " or "data" chunk that does would be read from beyond it.
 std::string CheckSampleWav(ReadAt read, const void* source, uint64_t file_size) {
   if (file_size == 0) return "the file is empty";
   uint8_t b[kChunkHeader + kFormatSize];
@@ -107,15 +109,17 @@ std::string CheckSampleWav(ReadAt read, const void* source, uint64_t file_size) 
   bool have_format = false, have_data = false;
   uint32_t block = 0;
   uint64_t at = 12;
-  for (int chunks = 0; at + kChunkHeader <= file_size; chunks++) {
+  for (int chunks = 0; at + 4 <= file_size; chunks++) {
     if (chunks == kMaxChunks) return "too many chunks";
-    if (read(source, at, b, kChunkHeader) < kChunkHeader) return "it cannot be read";
-    const uint64_t size = U32(b + 4);
+    const size_t got = read(source, at, b, kChunkHeader);
     const bool is_format = std::memcmp(b, "fmt ", 4) == 0;
     const bool is_data = std::memcmp(b, "data", 4) == 0;
-    if (at + kChunkHeader + size > file_size)
-      return is_data ? "it claims more sample data than the file holds"
-                     : "a chunk runs past the end of the file";
+    if (got < kChunkHeader || at + kChunkHeader + U32(b + 4) > file_size) {
+      if (is_data) return "it claims more sample data than the file holds";
+      if (is_format) return "its format chunk is cut short";
+      break;
+    }
+    const uint64_t size = U32(b + 4);
     if (is_format) {
       if (have_format) return "more than one format chunk";
       if (size < kFormatSize || read(source, at + kChunkHeader, b, kFormatSize) < kFormatSize)
@@ -130,18 +134,18 @@ std::string CheckSampleWav(ReadAt read, const void* source, uint64_t file_size) 
       if (rate == 0) return "a sample rate of 0";
       if (block != channels * bits / 8) return "an inconsistent block size";
       have_format = true;
+      at += kChunkHeader + size;
     } else if (is_data) {
       if (have_data) return "more than one data chunk";
       if (!have_format) return "sample data before its format";
       if (size < block) return "no samples";
       if (size > kMaxSampleBytes) return "more sample data than the program will hold";
       have_data = true;
+      at += kChunkHeader + size / block * block;
+    } else {
+      at += kChunkHeader + size;
     }
-    at += kChunkHeader + size;
   }
-  // Four bytes are enough for the library to read one more chunk name, and then a size from
-  // past the end of the file; fewer (a pad byte) are left alone.
-  if (file_size - at >= 4) return "the file ends inside a chunk header";
   if (!have_format) return "no format chunk";
   return have_data ? "" : "no sample data";
 }
