@@ -39,10 +39,12 @@ inline int MemPutc(int, void*) {
 inline long MemWrite(const void*, long, void*) {
   return 0;
 }
+// Forward only, as the library seeks; past the end it stands at the end, as a file does when
+// it is seeked past its end and then read.
 inline int MemSeek(void* u, int offset) {
   auto* m = static_cast<MemoryFile*>(u);
-  if (offset < 0 || offset > m->size - m->at) return -1;
-  m->at += offset;
+  if (offset < 0) return -1;
+  m->at = offset > m->size - m->at ? m->size : m->at + offset;
   return 0;
 }
 inline int MemEof(void* u) {

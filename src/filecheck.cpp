@@ -15,6 +15,7 @@ constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3;  // compressi
 constexpr uint32_t kChunkHeader = 8;
 constexpr uint32_t kFormatSize = 16;
 constexpr int kMaxChunks = 1024;  // far more than any real WAV file has
+constexpr uint32_t kUnskippable = 0x80000000u;
 
 uint32_t U16(const uint8_t* b) {
   return b[0] | b[1] << 8;
@@ -100,6 +101,7 @@ std::string CheckPointerBmp(ReadAt read, const void* source, uint64_t file_size)
 // chunk taken as it comes, with no padding after odd sizes, and after a data chunk from where
 // its last whole sample ends. A chunk of another name that runs past the end of the file only
 // ends the library's walk; a "fmt " or "data" chunk that does would be read from beyond it.
+// The walk is bounded: each step moves on by at least a chunk header, and kMaxChunks steps.
 std::string CheckSampleWav(ReadAt read, const void* source, uint64_t file_size) {
   if (file_size == 0) return "the file is empty";
   uint8_t b[kChunkHeader + kFormatSize];
@@ -114,6 +116,12 @@ std::string CheckSampleWav(ReadAt read, const void* source, uint64_t file_size) 
     const size_t got = read(source, at, b, kChunkHeader);
     const bool is_format = std::memcmp(b, "fmt ", 4) == 0;
     const bool is_data = std::memcmp(b, "data", 4) == 0;
+    // The library skips a chunk by a signed seek: one of 2 GiB or more it cannot skip, and
+    // reads on from inside it.
+    if (got == kChunkHeader && !is_format && !is_data && U32(b + 4) >= kUnskippable) {
+      at += kChunkHeader;
+      continue;
+    }
     if (got < kChunkHeader || at + kChunkHeader + U32(b + 4) > file_size) {
       if (is_data) return "it claims more sample data than the file holds";
       if (is_format) return "its format chunk is cut short";

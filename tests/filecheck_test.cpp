@@ -91,6 +91,10 @@ TEST(FileCheck, BrokenOrUnplayableSamplesAreRefusedWithAReason) {
   odd[40] = 17;
   EXPECT_EQ(Wav(odd + "data"), "it claims more sample data than the file holds");
   EXPECT_EQ(Wav(odd + "ZZZZ"), "");
+  // A chunk of 2 GiB or more is not skipped: the library reads on inside it, and so does the
+  // check (found by fuzzing, with a "data" chunk hidden there).
+  std::string hidden = good + "JUNK\xff\xff\xff\xff" + "data\xff\xff\xff\x7f";
+  EXPECT_EQ(Wav(hidden), "it claims more sample data than the file holds");
   EXPECT_EQ(Wav(good + '\0'), "");  // a pad byte after the samples
   std::string formats = good;
   formats.insert(36, good.substr(12, 24));
