@@ -24,6 +24,6 @@ ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan -L e2e --output-on-failu
 
 echo "== fuzz targets, briefly"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DSOUNDPATH_FUZZ=ON >/dev/null
+  -DSOUNDPATH_FUZZ=ON -DBUILD_TESTING=ON >/dev/null
 cmake --build build-fuzz -j "$jobs"
 ctest --test-dir build-fuzz --output-on-failure
