@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures soundpath on this machine and prints one table:
 #   - idle CPU of the running program beside that of bench/idle_floor (the same library window
-#     and drivers doing nothing), over the same interval;
+#     and drivers doing nothing), averaged over ROUNDS turns of IDLE_SECONDS each;
 #   - time from start to the window being mapped;
 #   - peak resident memory after a few clicks;
 #   - wall time of one two-point synthesis run beside the sum of its pauses (14.28 s).
@@ -17,9 +17,11 @@ for p in xdotool x11-utils; do
 done
 
 IDLE_SECONDS=${IDLE_SECONDS:-10}
+ROUNDS=${ROUNDS:-3}
 root=$(pwd)
+xvfb=""
 work=$(mktemp -d /tmp/soundpath-bench-XXXXXX)
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill $(jobs -p) $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/home" "$work/run"
 cp build/crosshair.bmp build/sound.wav "$work/run/"
 printf 'pcm.!default {\n type file\n slave.pcm "null"\n file "%s"\n format "wav"\n}\n' \
@@ -27,7 +29,8 @@ printf 'pcm.!default {\n type file\n slave.pcm "null"\n file "%s"\n format "wav"
 g++ -O2 -Wall -Wextra bench/idle_floor.cpp -o "$work/idle_floor" $(pkg-config --libs allegro)
 gcc -O2 -Wall -shared -fPIC bench/runtimer.c -o "$work/runtimer.so" -ldl
 
-exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
+exec 3< <(exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
+xvfb=$!
 read -r -u 3 dpy
 export DISPLAY=":$dpy" HOME="$work/home"
 hz=$(getconf CLK_TCK)
@@ -59,20 +62,32 @@ idle_cpu() {
   awk -v d=$((b - a)) -v hz="$hz" -v s="$IDLE_SECONDS" 'BEGIN { printf "%.2f", 100 * d / hz / s }'
 }
 
-start "$work/idle_floor"
-floor_cpu=$(idle_cpu)
-quit
+# Idle CPU at this level is a few percent and the machine's own noise is of the same order, so
+# the two programs take turns, ROUNDS times each, and their totals are compared.
+floor_sum=0
+sp_sum=0
+for _ in $(seq "$ROUNDS"); do
+  start "$work/idle_floor"
+  floor_sum=$(awk -v a="$floor_sum" -v b="$(idle_cpu)" 'BEGIN { print a + b }')
+  quit
+  start "$root/build/soundpath"
+  sp_sum=$(awk -v a="$sp_sum" -v b="$(idle_cpu)" 'BEGIN { print a + b }')
+  quit
+done
+floor_cpu=$(awk -v s="$floor_sum" -v n="$ROUNDS" 'BEGIN { printf "%.2f", s / n }')
+sp_cpu=$(awk -v s="$sp_sum" -v n="$ROUNDS" 'BEGIN { printf "%.2f", s / n }')
 
 start "$root/build/soundpath" "$work/runtimer.so"
 sp_map=$map_ms
-sp_cpu=$(idle_cpu)
+sleep 1  # the window is mapped a moment before the loop starts reading the mouse
 xdotool mousemove 200 100 mousedown 1 sleep 0.1 mouseup 1 sleep 0.2
 xdotool mousemove 600 400 mousedown 1 sleep 0.1 mouseup 1 sleep 0.2
 rss=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status")
 xdotool mousedown 3 sleep 0.1 mouseup 3
 sleep 15.5
 quit
-run_ms=$(tail -n 1 "$work/runs.txt")
+read -r run_ms run_steps < <(tail -n 1 "$work/runs.txt")
+[ "$run_steps" = 1228 ] || echo "warning: the run made $run_steps adjustments, not 1228" >&2
 
 awk -v f="$floor_cpu" -v c="$sp_cpu" -v m="$sp_map" -v r="$rss" -v run="$run_ms" 'BEGIN {
   printf "%-44s %10s\n", "measure", "value"

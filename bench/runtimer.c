@@ -10,6 +10,7 @@
 #include <time.h>
 
 static double started = -1, faded = 0;
+static long adjustments = 0;
 
 static double now_ms(void) {
   struct timespec t;
@@ -22,6 +23,7 @@ int play_sample(const SAMPLE *spl, int vol, int pan, int freq, int loop) {
   if (!real) real = dlsym(RTLD_NEXT, "play_sample");
   started = now_ms();
   faded = 0;
+  adjustments = 0;
   return real(spl, vol, pan, freq, loop);
 }
 
@@ -29,6 +31,7 @@ void adjust_sample(const SAMPLE *spl, int vol, int pan, int freq, int loop) {
   static void (*real)(const SAMPLE *, int, int, int, int);
   if (!real) real = dlsym(RTLD_NEXT, "adjust_sample");
   if (vol == 1) faded = 1;
+  adjustments++;
   real(spl, vol, pan, freq, loop);
 }
 
@@ -38,7 +41,7 @@ void textout_ex(BITMAP *bmp, const FONT *f, const char *s, int x, int y, int col
   if (started >= 0 && faded) {
     FILE *out = fopen(getenv("SOUNDPATH_RUNTIMER"), "a");
     if (out) {
-      fprintf(out, "%.1f\n", now_ms() - started);
+      fprintf(out, "%.1f %ld\n", now_ms() - started, adjustments);
       fclose(out);
     }
     started = -1;

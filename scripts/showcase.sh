@@ -12,14 +12,16 @@ for p in xdotool imagemagick sox x11-utils gnuplot-nox; do
     $sudo apt-get install -y -qq "$p" </dev/null >/dev/null; }
 done
 
+xvfb=""
 work=$(mktemp -d /tmp/soundpath-show-XXXXXX)
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill $(jobs -p) $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/home" "$work/run" docs
 cp build/crosshair.bmp build/sound.wav "$work/run/"
 printf 'pcm.!default {\n type file\n slave.pcm "null"\n file "%s"\n format "wav"\n}\n' \
   "$work/capture.wav" >"$work/home/.asoundrc"
 
-exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
+exec 3< <(exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
+xvfb=$!
 read -r -u 3 dpy
 export DISPLAY=":$dpy" HOME="$work/home"
 

@@ -33,7 +33,7 @@ constexpr int kRightButton = 2;
 constexpr unsigned kClickPauseMs = 100;
 // A turn with nothing to do sleeps this long, so that the idle program does not keep a core
 // busy; still far shorter than any click a person makes.
-constexpr unsigned kIdlePauseMs = 5;
+constexpr unsigned kIdlePauseMs = 10;
 
 constexpr int kExitOk = 0;
 constexpr int kExitNoWindow = 1;
