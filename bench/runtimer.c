@@ -7,15 +7,15 @@
 #include <dlfcn.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <time.h>
+#include <sys/time.h>
 
 static double started = -1, faded = 0;
 static long adjustments = 0;
 
 static double now_ms(void) {
-  struct timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+  struct timeval t;
+  gettimeofday(&t, NULL);
+  return t.tv_sec * 1e3 + t.tv_usec / 1e3;
 }
 
 int play_sample(const SAMPLE *spl, int vol, int pan, int freq, int loop) {
