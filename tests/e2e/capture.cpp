@@ -96,4 +96,20 @@ std::vector<Window> Analyse(const Capture& c, int n) {
   return out;
 }
 
+int CountRises(const std::vector<Window>& w, double low, double high) {
+  double loud = 0;
+  for (const Window& x : w) loud = std::fmax(loud, x.level);
+  int rises = 0;
+  bool armed = true;
+  for (const Window& x : w) {
+    if (armed && x.level > high * loud) {
+      rises++;
+      armed = false;
+    } else if (x.level < low * loud) {
+      armed = true;
+    }
+  }
+  return rises;
+}
+
 }  // namespace e2e

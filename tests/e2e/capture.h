@@ -25,4 +25,9 @@ struct Window {
 
 std::vector<Window> Analyse(const Capture& c, int window_samples);
 
+// How many times the level climbs from below `low` to above `high` (fractions of the loudest
+// window): the starts of runs, each of which begins loud after a faded or silent stretch. The
+// gap between the two keeps a level hovering near one threshold from counting twice.
+int CountRises(const std::vector<Window>& w, double low, double high);
+
 }  // namespace e2e

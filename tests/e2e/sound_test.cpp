@@ -104,11 +104,7 @@ TEST(Sound, ASecondRunLeavesNoToneBehindOnceItsFadeIsOver) {
   std::vector<Window> w = e2e::Analyse(e2e::ReadCapture(p.CapturePath()), kWindow);
   ASSERT_GT(w.size(), 20u);
   const double loud = Peak(w, 0, w.size());
-  // Two fades, each starting loud: count the rises above half the peak.
-  int rises = 0;
-  for (size_t k = 1; k < w.size(); k++)
-    rises += w[k].level > 0.5 * loud && w[k - 1].level <= 0.5 * loud;
-  EXPECT_EQ(rises, 2);
+  EXPECT_EQ(e2e::CountRises(w, 0.1, 0.4), 2) << "two runs, each starting loud";
   // What is left at the end is the faded voice alone, not a second one at its start volume.
   double end = w[w.size() - 3].level;
   EXPECT_GT(end, 0);
