@@ -240,7 +240,14 @@ TEST(Faults, FiftyRunsInARowLeaveOneVoiceAndNoGrowth) {
   p.Button(3, false);
   e2e::SleepMs(4500);
   long late = p.RssKiB();
+#ifndef __SANITIZE_ADDRESS__
   EXPECT_LE(late - early, 256) << "KiB grown from run 5 to run 50";
+#else
+  // AddressSanitizer holds freed memory back in its quarantine, so the resident size of a
+  // sanitized program grows without any leak; memory is measured in the plain build only.
+  (void)early;
+  (void)late;
+#endif
   p.Key("Escape");
   ASSERT_EQ(p.WaitForExit(2000), 0);
 
