@@ -1,14 +1,36 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds soundpath and its tests, and runs every test:
-#   1. the unit, end-to-end, package and memcheck tests of the normal build (build/);
-#   2. the unit and end-to-end tests again, built with AddressSanitizer and
+#   1. the Windows release (scripts/build-windows.sh): the library for Windows (cached), the
+#      executable and the zip;
+#   2. the unit, end-to-end, package and memcheck tests of the normal build (build/), with the
+#      executable's checks and the end-to-end scenarios that apply to it run again under Wine;
+#   3. the unit and end-to-end tests again, built with AddressSanitizer and
 #      UndefinedBehaviorSanitizer (build-asan/);
-#   3. a short run of each fuzz target (build-fuzz/, with clang's libFuzzer).
-# The end-to-end tests start their own X server and need no sound card.
+#   4. a short run of each fuzz target (build-fuzz/, with clang's libFuzzer).
+# The end-to-end tests start their own X server and sound server, and need no sound card.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh test
 jobs=$(nproc)
+cache=${SOUNDPATH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/soundpath}
+
+echo "== the Windows release"
+zip=$(scripts/build-windows.sh build-windows | tee /dev/stderr | tail -n 1)
+release=$PWD/build-windows/release
+rm -rf "$release" && mkdir -p "$release"
+(cd "$release" && cmake -E tar xf "$zip") # the tests run what ships
+# One Wine prefix, made once and kept: it takes seconds to make and hundreds of megabytes.
+wineprefix=$cache/wine-$(dpkg-query -W -f='${Version}' wine)
+if [ ! -f "$wineprefix/system.reg" ]; then
+  rm -rf "$wineprefix"
+  export WINEPREFIX=$wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  (DISPLAY= wineboot -i && wineserver -w) >/dev/null 2>&1 || true
+  unset WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
+  [ -f "$wineprefix/system.reg" ] || { echo "could not make a Wine prefix"; exit 1; }
+fi
+cmake -S . -B build -DSOUNDPATH_WINDOWS_DIR="$release/soundpath" \
+  -DSOUNDPATH_WINDOWS_EXE="$PWD/build-windows/exe/soundpath.exe" \
+  -DSOUNDPATH_WINEPREFIX="$wineprefix" >/dev/null
 
 echo "== tests"
 ctest --test-dir build --output-on-failure

@@ -24,6 +24,9 @@ void allegro_exit() {
 const char* allegro_error() {
   return ::allegro_error;
 }
+void allegro_message(const char* text) {
+  ::allegro_message("%s", text);
+}
 int install_keyboard() {
   return ::install_keyboard();
 }

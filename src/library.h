@@ -26,6 +26,7 @@ constexpr int kKeyDel = 77;
 int allegro_init();
 void allegro_exit();
 const char* allegro_error();
+void allegro_message(const char* text);  // a message box where the platform has one
 int install_keyboard();
 int install_timer();
 int install_mouse();

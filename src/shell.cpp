@@ -36,7 +36,7 @@ constexpr unsigned kClickPauseMs = 100;
 constexpr unsigned kIdlePauseMs = 10;
 
 constexpr int kExitOk = 0;
-constexpr int kExitNoWindow = 1;
+constexpr int kExitCannotStart = 1;   // no window, keyboard or mouse
 constexpr int kExitSignalBase = 128;  // the shell's convention: 130 after SIGINT, 143 after SIGTERM
 
 // ---- helpers ---------------------------------------------------------------------------------
@@ -58,9 +58,36 @@ bool Stopping() {
   return stop_signal != 0;
 }
 
+// A Windows GUI program has no console: what it writes to stderr reaches nobody. There its
+// complaints are also shown in the library's message box, all that are pending in one box, so
+// that a user who starts it without its files is told once, before the first turn; a fatal one
+// is shown before the program ends.
+#ifdef _WIN32
+constexpr bool kStderrIsSeen = false;
+#else
+constexpr bool kStderrIsSeen = true;
+#endif
+std::string pending_notices;
+
 // One line on stderr: the only text the program shows outside its window.
 void Complain(const std::string& line) {
   std::fprintf(stderr, "soundpath: %s\n", line.c_str());
+  if (!kStderrIsSeen) pending_notices += line + "\n";
+}
+
+void ShowNotices() {
+  if (!pending_notices.empty()) lib::allegro_message(pending_notices.c_str());
+  pending_notices.clear();
+}
+
+// A start-up step the program cannot do without failed: say what and the library's reason,
+// shut the library down, and end.
+int GiveUp(const std::string& what, const std::string& library_error) {
+  const std::string why = library_error.empty() ? "no reason given" : library_error;
+  Complain(what + ": " + why);
+  ShowNotices();
+  lib::allegro_exit();
+  return kExitCannotStart;
 }
 
 // Why a data file was not loaded: what the check refused, or else the library's failure.
@@ -102,23 +129,24 @@ void ClearScreen() {
 
 int RunShell() {
   // ---- start-up ------------------------------------------------------------------------------
+  pending_notices.clear();
   if (lib::allegro_init() != 0) {
     const std::string why = lib::allegro_error();
     Complain("could not open the window: " + (why.empty() ? "no display to connect to" : why));
-    return kExitNoWindow;
+    ShowNotices();
+    return kExitCannotStart;
   }
-  lib::install_keyboard();
+  // Without the keyboard no key could end the program, and without the mouse nothing could be
+  // done in it.
+  if (lib::install_keyboard() != 0)
+    return GiveUp("could not use the keyboard", lib::allegro_error());
   lib::install_timer();
-  lib::install_mouse();
+  if (lib::install_mouse() < 0) return GiveUp("could not use the mouse", lib::allegro_error());
   if (lib::install_sound(lib::kDigiAutodetect, lib::kMidiAutodetect) != 0 ||
       !lib::sound_output_present())
     Complain("no sound output; the path will play silently");
-  if (lib::set_gfx_mode(lib::kGfxAutodetectWindowed, kScreenW, kScreenH, 0, 0) != 0) {
-    const std::string why = lib::allegro_error();  // before the shutdown can overwrite it
-    lib::allegro_exit();
-    Complain("could not open the window: " + why);
-    return kExitNoWindow;
-  }
+  if (lib::set_gfx_mode(lib::kGfxAutodetectWindowed, kScreenW, kScreenH, 0, 0) != 0)
+    return GiveUp("could not open the window", lib::allegro_error());
   close_requested = false;
   stop_signal = 0;
   lib::set_close_button_callback(OnCloseButton);
@@ -142,6 +170,7 @@ int RunShell() {
   SAMPLE* sound = why.empty() ? lib::load_sample(kSoundFile) : nullptr;
   if (sound == nullptr)
     Complain("could not load sound.wav (" + Reason(why) + "); right click will do nothing");
+  ShowNotices();
 
   InitPoints();
   int count = 0;

@@ -73,9 +73,12 @@ void allegro_exit() {
 const char* allegro_error() {
   return options.error_text;
 }
+void allegro_message(const char* text) {
+  Record("allegro_message", {}, text);
+}
 int install_keyboard() {
   Record("install_keyboard");
-  return 0;
+  return options.keyboard_result;
 }
 int install_timer() {
   Record("install_timer");
@@ -83,7 +86,7 @@ int install_timer() {
 }
 int install_mouse() {
   Record("install_mouse");
-  return 0;
+  return options.mouse_result;
 }
 int install_sound(int digi, int midi) {
   Record("install_sound", {digi, midi});

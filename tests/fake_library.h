@@ -29,6 +29,8 @@ struct Frame {
 
 struct Options {
   int init_result = 0;
+  int keyboard_result = 0;
+  int mouse_result = 3;  // buttons
   int gfx_result = 0;
   int sound_result = 0;
   bool sound_present = true;

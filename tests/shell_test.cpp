@@ -68,16 +68,29 @@ TEST(StartUp, NoDisplayStopsBeforeAnythingElseWithStatusOne) {
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
 }
 
-TEST(StartUp, NoWindowShutsDownAndReportsTheLibrarysReason) {
-  testing::internal::CaptureStderr();
-  fake::Options o;
-  o.gfx_result = -1;
-  o.error_text = "Unable to open display";
-  EXPECT_EQ(RunProgram(Script().Esc(), o), 1);
-  std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(fake::calls.back().name, "allegro_exit");
-  EXPECT_EQ(Named("textout_ex").size(), 0u);
-  EXPECT_EQ(err, "soundpath: could not open the window: Unable to open display\n");
+TEST(StartUp, NoWindowKeyboardOrMouseShutsDownAndReportsTheLibrarysReason) {
+  struct Step {
+    int fake::Options::*result;
+    const char* last_call;
+    const char* line;
+  };
+  for (const Step& step : {Step{&fake::Options::gfx_result, "set_gfx_mode",
+                                "could not open the window: Unable to open display"},
+                           Step{&fake::Options::keyboard_result, "install_keyboard",
+                                "could not use the keyboard: Unable to open display"},
+                           Step{&fake::Options::mouse_result, "install_mouse",
+                                "could not use the mouse: Unable to open display"}}) {
+    testing::internal::CaptureStderr();
+    fake::Options o;
+    o.*step.result = -1;
+    o.error_text = "Unable to open display";
+    EXPECT_EQ(RunProgram(Script().Esc(), o), 1) << step.last_call;
+    std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_GE(fake::calls.size(), 2u);
+    EXPECT_EQ(fake::calls[fake::calls.size() - 2].name, step.last_call);
+    EXPECT_EQ(fake::calls.back().name, "allegro_exit");
+    EXPECT_EQ(err, std::string("soundpath: ") + step.line + "\n");
+  }
 }
 
 TEST(StartUp, MissingFilesAreNamedAndTheArrowKeepsItsHotSpot) {

@@ -10,10 +10,6 @@ namespace e2e {
 
 namespace {
 
-uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-
 // The fundamental by normalised autocorrelation: the shortest lag that repeats the window
 // almost as well as the best one, so that a strong harmonic is not taken for the note.
 double Pitch(const double* x, int n, int rate) {
@@ -46,30 +42,12 @@ double Pitch(const double* x, int n, int rate) {
 
 Capture ReadCapture(const std::string& path) {
   Capture c;
+  c.rate = 44100;
   std::ifstream in(path, std::ios::binary);
   std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0) return c;
-  int channels = 0, bits = 0;
-  size_t at = 12;
-  while (at + 8 <= b.size()) {
-    uint32_t size = U32(b, at + 4);
-    if (std::memcmp(&b[at], "fmt ", 4) == 0) {
-      channels = b[at + 10] | b[at + 11] << 8;
-      c.rate = static_cast<int>(U32(b, at + 12));
-      bits = b[at + 22] | b[at + 23] << 8;
-    } else if (std::memcmp(&b[at], "data", 4) == 0) {
-      // The plugin may not have written the final size: read whatever is there.
-      size_t end = b.size();
-      if (channels != 2 || bits != 16) return c;
-      for (size_t i = at + 8; i + 4 <= end; i += 4) {
-        int l = (b[i] | b[i + 1] << 8) - 32768;
-        int r = (b[i + 2] | b[i + 3] << 8) - 32768;
-        c.left.push_back(l / 32768.0);
-        c.right.push_back(r / 32768.0);
-      }
-      return c;
-    }
-    at += 8 + size + (size & 1);
+  for (size_t i = 0; i + 4 <= b.size(); i += 4) {
+    c.left.push_back(static_cast<int16_t>(b[i] | b[i + 1] << 8) / 32768.0);
+    c.right.push_back(static_cast<int16_t>(b[i + 2] | b[i + 3] << 8) / 32768.0);
   }
   return c;
 }
@@ -88,12 +66,19 @@ std::vector<Window> Analyse(const Capture& c, int n) {
     w.left_rms = std::sqrt(l / n);
     w.right_rms = std::sqrt(r / n);
     w.level = std::fmax(w.left_rms, w.right_rms);
+    w.loudness = w.left_rms + w.right_rms;
     double sum = w.left_rms + w.right_rms;
     w.position = sum > 0 ? w.right_rms / sum : 0.5;
     w.pitch_hz = w.level > 1e-4 ? Pitch(mono.data(), n, c.rate) : 0;
     out.push_back(w);
   }
   return out;
+}
+
+double LastAudible(const std::vector<Window>& w) {
+  size_t last = w.size();
+  while (last > 0 && w[last - 1].level < 1e-6) last--;
+  return last > 3 ? w[last - 3].level : 0;
 }
 
 int CountRises(const std::vector<Window>& w, double low, double high) {

@@ -1,5 +1,5 @@
-// Reads what the program's sound output wrote through ALSA's file plugin, and measures it in
-// short windows: level per channel, the stereo position, and the pitch.
+// Reads what was recorded of the program's sound output, and measures it in short windows:
+// level per channel, the stereo position, and the pitch.
 #pragma once
 
 #include <string>
@@ -12,13 +12,14 @@ struct Capture {
   std::vector<double> left, right;  // -1 .. 1
 };
 
-// The library hands ALSA unsigned 16-bit samples that the plugin labels as signed, so each one
-// is moved back by half the range here.
+// A recording as the harness makes it: 16-bit signed little-endian stereo at 44.1 kHz, raw.
 Capture ReadCapture(const std::string& path);
 
 struct Window {
   double left_rms, right_rms;
   double level;     // the louder channel's RMS
+  double loudness;  // both channels' RMS added: with the library's linear pan, it follows the
+                    // volume alone, wherever the sound is panned
   double position;  // right / (left + right): 0 full left, 1 full right
   double pitch_hz;  // 0 where nothing periodic is heard
 };
@@ -28,6 +29,10 @@ std::vector<Window> Analyse(const Capture& c, int window_samples);
 // How many times the level climbs from below `low` to above `high` (fractions of the loudest
 // window): the starts of runs, each of which begins loud after a faded or silent stretch. The
 // gap between the two keeps a level hovering near one threshold from counting twice.
+// The level a little before the sound ended (the recording goes on in silence after the program
+// has ended): what was left playing at the end.
+double LastAudible(const std::vector<Window>& w);
+
 int CountRises(const std::vector<Window>& w, double low, double high);
 
 }  // namespace e2e

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -37,6 +38,9 @@ constexpr int kWindowH = 600;
 pid_t xvfb_pid = -1;
 
 void StopXvfb() {
+  // Wine's own processes outlive the program for a while, holding on to this X server.
+  if (xvfb_pid > 0 && std::getenv("SOUNDPATH_E2E_WINE_EXE") != nullptr)
+    std::system("wineserver -k >/dev/null 2>&1");
   if (xvfb_pid > 0) {
     kill(xvfb_pid, SIGTERM);
     waitpid(xvfb_pid, nullptr, 0);
@@ -69,6 +73,67 @@ std::string StartXvfb() {
   return ":" + number;
 }
 
+// A private PulseAudio server whose only sink is a null sink, recorded from its monitor in real
+// time, from the server's start to the test binary's end, into one file: each program's share is
+// the part recorded while it ran. Its socket is the only way to it.
+pid_t pulse_pid = -1, recorder_pid = -1;
+std::string recording;
+
+void StopPulse() {
+  for (pid_t* pid : {&recorder_pid, &pulse_pid})
+    if (*pid > 0) {
+      kill(*pid, SIGTERM);
+      waitpid(*pid, nullptr, 0);
+      *pid = -1;
+    }
+}
+
+long RecordedBytes() {
+  std::error_code missing;
+  const auto size = fs::file_size(recording, missing);
+  return missing ? 0 : static_cast<long>(size);
+}
+
+std::string StartPulse() {
+  char tmpl[] = "/tmp/soundpath-pulse-XXXXXX";
+  if (mkdtemp(tmpl) == nullptr) throw std::runtime_error("mkdtemp failed");
+  const std::string dir = tmpl, socket = dir + "/native";
+  fs::permissions(dir, fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec);
+  pulse_pid = fork();
+  if (pulse_pid == 0) {
+    int devnull = open("/dev/null", O_RDWR);
+    dup2(devnull, 0);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    setenv("HOME", dir.c_str(), 1);
+    const std::string unix_module = "module-native-protocol-unix auth-anonymous=1 socket=" + socket;
+    execlp("pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
+           "--use-pid-file=no", "--disable-shm", "-L",
+           "module-null-sink sink_name=capture rate=44100 channels=2", "-L", unix_module.c_str(),
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::atexit(StopPulse);
+  for (int i = 0; i < 500 && !fs::exists(socket); i++) SleepMs(10);
+  if (!fs::exists(socket)) throw std::runtime_error("PulseAudio did not start (is it installed?)");
+
+  // The recorder takes a moment to connect; programs start once its data is flowing.
+  recording = dir + "/recording.raw";
+  recorder_pid = fork();
+  if (recorder_pid == 0) {
+    int out = open(recording.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(out, 1);
+    setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
+    execlp("parec", "parec", "-d", "capture.monitor", "--format=s16le", "--rate=44100",
+           "--channels=2", "--latency-msec=10", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  for (int i = 0; i < 500 && RecordedBytes() == 0; i++) SleepMs(10);
+  if (RecordedBytes() == 0) throw std::runtime_error("nothing is recorded (is parec installed?)");
+  return "unix:" + socket;
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream ss;
@@ -83,6 +148,15 @@ const std::string& DisplayName() {
   return name;
 }
 
+const std::string& SoundServer() {
+  static const std::string name = StartPulse();
+  return name;
+}
+
+const char* WineExe() {
+  return std::getenv("SOUNDPATH_E2E_WINE_EXE");
+}
+
 void SleepMs(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
@@ -93,14 +167,20 @@ Program::Program(const Launch& how) {
   dir_ = tmpl;
   fs::create_directories(dir_ + "/work");
   fs::create_directories(dir_ + "/home");
-  const std::string data = SOUNDPATH_DATA_DIR;
+  // Under Wine, the program and the data files are those of the Windows release.
+  const std::string data =
+      WineExe() ? fs::path(WineExe()).parent_path().string() : std::string(SOUNDPATH_DATA_DIR);
   if (how.with_crosshair) fs::copy_file(data + "/crosshair.bmp", dir_ + "/work/crosshair.bmp");
   if (how.with_sound) fs::copy_file(data + "/sound.wav", dir_ + "/work/sound.wav");
   if (how.prepare) how.prepare(dir_ + "/work");
-  if (how.with_sound_device)
-    std::ofstream(dir_ + "/home/.asoundrc")
-        << "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  file \"" << CapturePath()
-        << "\"\n  format \"wav\"\n}\n";
+  // The default sound device is the private server's null sink; the program's share of the
+  // recording starts here. Without a device, no server can be found either.
+  const std::string server = how.with_sound_device ? SoundServer() : "unix:/nonexistent";
+  if (how.with_sound_device) {
+    std::ofstream(dir_ + "/home/.asoundrc") << "pcm.!default { type pulse }\n"
+                                            << "ctl.!default { type pulse }\n";
+    record_from_ = RecordedBytes() & ~3L;
+  }
   // Run as an unprivileged user, for whom a mode of 000 means something.
   const bool drop_root = how.unreadable_workdir && getuid() == 0;
   if (how.unreadable_workdir) {
@@ -111,11 +191,12 @@ Program::Program(const Launch& how) {
 
   const std::string& display = how.display_override.empty() ? DisplayName() : how.display_override;
   const std::string workdir = how.workdir.empty() ? dir_ + "/work" : how.workdir;
-  const std::string exe = how.exe.empty() ? SOUNDPATH_BIN : how.exe;
+  const std::string exe = !how.exe.empty() ? how.exe : WineExe() ? WineExe() : SOUNDPATH_BIN;
   pid_ = fork();
   if (pid_ == 0) {
     if (chdir(workdir.c_str()) != 0) _exit(126);
     setenv("HOME", (dir_ + "/home").c_str(), 1);
+    setenv("PULSE_SERVER", server.c_str(), 1);
     if (how.with_display)
       setenv("DISPLAY", display.c_str(), 1);
     else
@@ -128,6 +209,10 @@ Program::Program(const Launch& how) {
     dup2(err, 2);
     if (drop_root && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(125);
     std::vector<std::string> command = how.wrapper;
+    if (WineExe()) {
+      setenv("WINEDEBUG", "-all", 1);
+      command.push_back("wine");
+    }
     command.push_back(exe);
     std::vector<char*> argv;
     for (std::string& a : command) argv.push_back(a.data());
@@ -135,6 +220,9 @@ Program::Program(const Launch& how) {
     execvp(argv[0], argv.data());
     _exit(127);
   }
+  // Windows come and go while the tests look at them (Wine makes short-lived ones of its own):
+  // a request about one that has just gone is answered with an error, which is no failure.
+  XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
   dpy_ = XOpenDisplay(DisplayName().c_str());
   if (dpy_ == nullptr) throw std::runtime_error("cannot connect to " + DisplayName());
 }
@@ -144,6 +232,7 @@ Program::~Program() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
+  EndRecording();
   if (dpy_ != nullptr) XCloseDisplay(dpy_);
   std::error_code ignored;
   fs::permissions(dir_ + "/work", fs::perms::owner_all, ignored);
@@ -151,6 +240,7 @@ Program::~Program() {
 }
 
 bool Program::WaitForWindow(int timeout_ms) {
+  if (WineExe()) timeout_ms *= 3;  // Wine's own start-up comes first
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   while (std::chrono::steady_clock::now() < until) {
     if (window_ == 0) {
@@ -160,8 +250,11 @@ bool Program::WaitForWindow(int timeout_ms) {
       for (unsigned i = 0; i < n; i++) {
         XWindowAttributes a;
         if (XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable &&
-            a.width == kWindowW && a.height == kWindowH)
+            a.width == kWindowW && a.height == kWindowH) {
           window_ = children[i];
+          origin_x_ = a.x;  // the library's own X11 window opens at (0, 0); Wine centres its
+          origin_y_ = a.y;
+        }
       }
       if (children) XFree(children);
     }
@@ -177,17 +270,63 @@ bool Program::WaitForWindow(int timeout_ms) {
 }
 
 int Program::WaitForExit(int timeout_ms) {
+  if (WineExe()) timeout_ms += 8000;  // Wine takes seconds to close its own processes
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   while (status_ == -1) {
     int st;
-    if (waitpid(pid_, &st, WNOHANG) == pid_)
+    if (waitpid(pid_, &st, WNOHANG) == pid_) {
       status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-    else if (std::chrono::steady_clock::now() >= until)
+      EndRecording();
+    } else if (std::chrono::steady_clock::now() >= until)
       return -1;
     else
       SleepMs(10);
   }
   return status_;
+}
+
+bool Program::AcknowledgeMessage(int timeout_ms) {
+  if (!WineExe()) return true;
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (std::chrono::steady_clock::now() < until) {
+    Window root = DefaultRootWindow(dpy_), parent, *children = nullptr;
+    unsigned n = 0;
+    bool box = false;
+    XQueryTree(dpy_, root, &root, &parent, &children, &n);
+    for (unsigned i = 0; i < n; i++) {
+      XWindowAttributes a;
+      if (XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable &&
+          a.width > 50 && a.height > 20 && !(a.width == kWindowW && a.height == kWindowH)) {
+        box = true;
+      }
+    }
+    if (children) XFree(children);
+    if (box) {
+      SleepMs(300);  // until it takes the keyboard
+      Key("Return");
+      return true;
+    }
+    SleepMs(50);
+  }
+  return false;
+}
+
+void Program::EndRecording() {
+  if (record_from_ < 0 || record_to_ >= 0) return;
+  SleepMs(200);  // what the program played last is still on its way through the server
+  record_to_ = RecordedBytes() & ~3L;
+}
+
+std::string Program::CapturePath() const {
+  const std::string path = dir_ + "/capture.raw";
+  if (record_from_ < 0) return path;
+  const long to = record_to_ >= 0 ? record_to_ : RecordedBytes() & ~3L;
+  std::ifstream in(recording, std::ios::binary);
+  in.seekg(record_from_);
+  std::vector<char> bytes(static_cast<size_t>(std::max(0L, to - record_from_)));
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary).write(bytes.data(), in.gcount());
+  return path;
 }
 
 std::string Program::Stderr() const {
@@ -199,7 +338,7 @@ std::string Program::Stderr() const {
 }
 
 void Program::MoveTo(int x, int y) {
-  XTestFakeMotionEvent(dpy_, -1, x, y, CurrentTime);
+  XTestFakeMotionEvent(dpy_, -1, origin_x_ + x, origin_y_ + y, CurrentTime);
   XFlush(dpy_);
   SleepMs(50);
 }

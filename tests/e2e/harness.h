@@ -1,6 +1,9 @@
 // End-to-end harness: the real soundpath program in a real X server (Xvfb), driven with real X
 // input events through the XTest extension, its window read back pixel by pixel, and its real
-// sound output captured to a WAV file through ALSA's file plugin.
+// sound output recorded in real time through a private PulseAudio server.
+//
+// With SOUNDPATH_E2E_WINE_EXE set to a soundpath.exe, every program is that one, run by Wine
+// (in the WINEPREFIX of the environment) with the data files that lie beside it.
 #pragma once
 
 #include <functional>
@@ -13,6 +16,9 @@ namespace e2e {
 
 // The X server that every test in this binary shares; started once, on a free display.
 const std::string& DisplayName();
+
+// The Windows program that the tests run under Wine, or null for the Linux build.
+const char* WineExe();
 
 struct Rgb {
   int r, g, b;
@@ -40,18 +46,22 @@ struct Launch {
   std::vector<std::string> wrapper;  // runs the program under this command, e.g. valgrind
 };
 
-// One run of the program in its own working directory and HOME, whose default sound device
-// writes into capture.wav.
+// One run of the program in its own working directory and HOME. Its sound output is recorded
+// in real time, from the moment it starts until it ends, as 16-bit stereo at 44.1 kHz.
 class Program {
  public:
   explicit Program(const Launch& how = Launch());
   ~Program();
 
   bool WaitForWindow(int timeout_ms = 5000);
+  // Under Wine, waits for the program's message box and answers it with Enter; true once done.
+  // The Linux build shows no box (its messages go to stderr): true at once.
+  bool AcknowledgeMessage(int timeout_ms = 20000);
   // Exit status, or 128 + signal, or -1 when it has not ended within the timeout.
   int WaitForExit(int timeout_ms);
   std::string Stderr() const;  // without the sound library's own chatter
-  std::string CapturePath() const { return dir_ + "/home/capture.wav"; }
+  // The recording so far (all of it, once the program has ended), written to a file.
+  std::string CapturePath() const;
   std::string Dir() const { return dir_; }
 
   // Input, held as long as a person holds it: the library samples the state.
@@ -81,8 +91,12 @@ class Program {
 
  private:
   std::string dir_;
+  void EndRecording();
+
   int pid_ = -1;
+  long record_from_ = -1, record_to_ = -1;  // the program's share of the recording, in bytes
   int status_ = -1;
+  int origin_x_ = 0, origin_y_ = 0;
   _XDisplay* dpy_ = nullptr;
   unsigned long window_ = 0;
 };

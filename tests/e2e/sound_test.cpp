@@ -1,10 +1,10 @@
-// The real program's real sound output, captured through ALSA's file plugin and analysed:
-// the path is heard as the points lay it out. The capture is not paced in real time, so these
-// tests check the order and the values of what is heard, never when.
+// The real program's real sound output, recorded in real time and analysed: the path is heard
+// as the points lay it out, for as long as it should last.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "capture.h"
@@ -24,11 +24,41 @@ double Peak(const std::vector<Window>& w, size_t from, size_t to) {
   return peak;
 }
 
-bool Near(double got, double want, double tolerance) {
-  return std::fabs(got - want) <= tolerance;
+// A measure of each 10 ms window: the position as it is (a ratio of the two channels, exact in
+// any window), the loudness averaged over 70 ms (one window holds only a few periods of a low
+// note, so its level wavers). A centred average moves no crossing of a step or a straight fall.
+std::vector<double> Series(const std::vector<Window>& w, bool loudness) {
+  std::vector<double> out;
+  for (size_t i = 0; i < w.size(); i++) {
+    if (!loudness) {
+      out.push_back(w[i].position);
+      continue;
+    }
+    double sum = 0;
+    int n = 0;
+    for (size_t j = i >= 3 ? i - 3 : 0; j <= i + 3 && j < w.size(); j++, n++) sum += w[j].loudness;
+    out.push_back(sum / n);
+  }
+  return out;
 }
 
-TEST(Sound, ThePathIsHeardAsAPanSweepThenAPitchSweepThenAFade) {
+// The first time, from `from` seconds on, at which `v` crosses `level` going up (or down),
+// interpolated between the centres of the two windows on either side.
+double Crossing(const std::vector<double>& v, double from, double level, bool up) {
+  for (size_t i = std::max<size_t>(from * 100, 1); i < v.size(); i++) {
+    double a = v[i - 1], b = v[i];
+    if (up ? (a < level && b >= level) : (a > level && b <= level))
+      return (i - 1 + (level - a) / (b - a) + 0.5) / 100;
+  }
+  return -1;
+}
+
+// The analysis window of `window` samples that holds the moment `seconds`.
+size_t At(double seconds, int window = kWindow) {
+  return static_cast<size_t>(seconds * 44100.0 / window);
+}
+
+TEST(Sound, ThePathIsHeardAsAPanSweepThenAPitchSweepThenAFadeInRealTime) {
   Program p;
   ASSERT_TRUE(p.WaitForWindow());
   p.MoveTo(200, 100);
@@ -42,51 +72,60 @@ TEST(Sound, ThePathIsHeardAsAPanSweepThenAPitchSweepThenAFade) {
   p.Key("Escape");
   ASSERT_EQ(p.WaitForExit(2000), 0);
 
-  std::vector<Window> w = e2e::Analyse(e2e::ReadCapture(p.CapturePath()), kWindow);
-  ASSERT_GT(w.size(), 100u);
-  const double loud = Peak(w, 0, w.size());
-  size_t i = 0;
-  while (i < w.size() && w[i].level < 0.5 * loud) i++;
-  i += 2;  // past the start at volume 100, which lasts until the first adjustment
+  // When, in 10 ms windows. With the library's linear pan, the two channels' levels added follow
+  // the volume alone: the start at volume 100 is half as loud as the sweeps at 200, and the fade
+  // is a straight fall. The position right / (left + right) is the pan over 255.
+  const e2e::Capture capture = e2e::ReadCapture(p.CapturePath());
+  std::vector<Window> t = e2e::Analyse(capture, 441);
+  ASSERT_GT(t.size(), 1000u);
+  const std::vector<double> loudness = Series(t, true), position = Series(t, false);
+  double sweep = 0;
+  for (double l : loudness) sweep = std::max(sweep, l);
 
-  // Across at the first point's pitch, 1.7 times the sample's own, from pan 63 to 190.
-  std::vector<Window> across;
-  for (; i < w.size() && Near(w[i].pitch_hz / kSampleHz, 1.7, 0.01); i++) across.push_back(w[i]);
-  ASSERT_GE(across.size(), 20u);
-  EXPECT_TRUE(Near(across.front().position, 63 / 255.0, 0.02)) << across.front().position;
-  EXPECT_TRUE(Near(across.back().position, 190 / 255.0, 0.02)) << across.back().position;
-  for (size_t k = 1; k < across.size(); k++)
-    EXPECT_GE(across[k].position, across[k - 1].position - 0.005) << "window " << k;
+  // Across: from the first adjustment (volume 100 to 200) until the pan passes 190.
+  const double start = Crossing(loudness, 0, 0.75 * sweep, true);
+  ASSERT_GT(start, 0);
+  const double across_end = Crossing(position, start, 190.5 / 255, true);
+  ASSERT_GT(across_end, start);
+  // The fade: volume 200 - k at step k, one step every 20 ms, so the level passes 150.5/200
+  // at step 50 and 50.5/200 at step 150.
+  const double v150 = Crossing(loudness, across_end, 150.5 / 200 * sweep, false);
+  const double v50 = Crossing(loudness, across_end, 50.5 / 200 * sweep, false);
+  ASSERT_GT(v150, across_end);
+  ASSERT_GT(v50, v150);
+  const double fade = (v50 - v150) * 2, fade_start = v150 - fade / 4;
+  const double across = across_end - start, down = fade_start - across_end;
+  std::printf("heard: pan sweep %.3f s, pitch sweep %.3f s, fade %.3f s\n", across, down, fade);
+  EXPECT_NEAR(across, 1.28, 1.28 * 0.03);
+  EXPECT_NEAR(down, 9.00, 9.00 * 0.03);
+  EXPECT_NEAR(fade, 4.00, 4.00 * 0.03);
 
-  // Then down to 0.8 times at the second point's pan, 191.
-  std::vector<Window> down;
-  for (; i < w.size() && w[i].level > 0.9 * loud; i++) down.push_back(w[i]);
-  ASSERT_GE(down.size(), 100u);
-  EXPECT_TRUE(Near(down.back().pitch_hz / kSampleHz, 0.8, 0.015)) << down.back().pitch_hz;
-  for (size_t k = 1; k < down.size(); k++) {
-    EXPECT_LE(down[k].pitch_hz, down[k - 1].pitch_hz * 1.005) << "window " << k;
-    EXPECT_TRUE(Near(down[k].position, 191 / 255.0, 0.01)) << "window " << k;
+  // Across from pan 63 to 190, never turning back.
+  EXPECT_NEAR(position[At(start, 441) + 2], 63 / 255.0, 0.02);
+  EXPECT_NEAR(position[At(across_end, 441) - 2], 190 / 255.0, 0.02);
+  for (size_t i = At(start, 441) + 2; i < At(across_end, 441); i++)
+    EXPECT_GE(position[i], position[i - 1] - 0.005) << "window " << i;
+
+  // What, in windows long enough for the pitch: across at the first point's pitch, 1.7 times
+  // the sample's own; then down to 0.8 times at the second point's pan, 191, never rising; then
+  // the fade at that pitch and pan, down to 1/200 of the level, where it stays until DEL.
+  std::vector<Window> w = e2e::Analyse(capture, kWindow);
+  for (size_t i = At(start) + 1; i + 1 < At(across_end); i++)
+    EXPECT_NEAR(w[i].pitch_hz / kSampleHz, 1.7, 0.01) << "window " << i;
+  for (size_t i = At(across_end) + 2; i + 1 < At(fade_start); i++) {
+    EXPECT_LE(w[i].pitch_hz, w[i - 1].pitch_hz * 1.005) << "window " << i;
+    EXPECT_NEAR(w[i].position, 191 / 255.0, 0.01) << "window " << i;
   }
-
-  // Then the level falls to about 1/200 and stays there, at the same pitch and pan.
-  size_t fade_start = i;
-  double last = loud;
-  for (; i < w.size() && w[i].level > loud / 100; i++) {
-    EXPECT_LE(w[i].level, last * 1.05) << "window " << i;
-    EXPECT_TRUE(Near(w[i].pitch_hz / kSampleHz, 0.8, 0.015)) << "window " << i;
-    last = w[i].level;
-  }
-  EXPECT_GE(i - fade_start, 20u);
-  std::vector<Window> tail;
-  for (; i < w.size() && w[i].level > 1e-5; i++) tail.push_back(w[i]);
-  ASSERT_GE(tail.size(), 3u);
-  double ratio = tail[tail.size() / 2].level / down.back().level;
-  EXPECT_TRUE(ratio > 1 / 300.0 && ratio < 1 / 120.0) << "1/" << 1 / ratio;
-  EXPECT_TRUE(Near(tail[tail.size() / 2].position, 191 / 255.0, 0.05));
+  for (size_t i = At(fade_start) - 1; i < At(fade_start + fade); i++)
+    EXPECT_NEAR(w[i].pitch_hz / kSampleHz, 0.8, 0.015) << "window " << i;
+  const Window& tail = w[At(fade_start + fade + 0.5)];
+  EXPECT_NEAR(tail.loudness / sweep, 1 / 200.0, 0.002) << "1/" << sweep / tail.loudness;
+  EXPECT_NEAR(tail.position, 191 / 255.0, 0.05);
 
   // DEL stopped it: silence to the end.
-  ASSERT_LT(i, w.size());
-  EXPECT_LT(Peak(w, i, w.size()), 1e-5);
+  const double stopped = Crossing(loudness, fade_start + fade, 1e-5, false);
+  ASSERT_GT(stopped, 0);
+  EXPECT_LT(Peak(w, At(stopped) + 1, w.size()), 1e-5);
 }
 
 TEST(Sound, ASecondRunLeavesNoToneBehindOnceItsFadeIsOver) {
@@ -106,7 +145,7 @@ TEST(Sound, ASecondRunLeavesNoToneBehindOnceItsFadeIsOver) {
   const double loud = Peak(w, 0, w.size());
   EXPECT_EQ(e2e::CountRises(w, 0.1, 0.4), 2) << "two runs, each starting loud";
   // What is left at the end is the faded voice alone, not a second one at its start volume.
-  double end = w[w.size() - 3].level;
+  double end = e2e::LastAudible(w);
   EXPECT_GT(end, 0);
   EXPECT_LT(end, loud / 100) << "a tone is left at " << end / loud << " of the peak";
 }

@@ -134,6 +134,8 @@ TEST(StartUp, AMissingFileIsNamedAndTheProgramStillRuns) {
     how.with_crosshair = std::string(missing) != "crosshair.bmp";
     how.with_sound = std::string(missing) != "sound.wav";
     Program p(how);
+    // A Windows program has no console to complain on: it shows a message box first.
+    ASSERT_TRUE(p.AcknowledgeMessage()) << "no message box about " << missing;
     ASSERT_TRUE(p.WaitForWindow()) << missing;
     p.MoveTo(300, 300);
     p.Click(1);
