@@ -10,7 +10,6 @@
 # The end-to-end tests start their own X server and sound server, and need no sound card.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/setup.sh test
 jobs=$(nproc)
 cache=${SOUNDPATH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/soundpath}
 
@@ -20,6 +19,8 @@ release=$PWD/build-windows/release
 rm -rf "$release" && mkdir -p "$release"
 (cd "$release" && cmake -E tar xf "$zip") # the tests run what ships
 # One Wine prefix, made once and kept: it takes seconds to make and hundreds of megabytes.
+source scripts/packages.sh
+ensure_packages wine wine64
 wineprefix=$cache/wine-$(dpkg-query -W -f='${Version}' wine)
 if [ ! -f "$wineprefix/system.reg" ]; then
   rm -rf "$wineprefix"
@@ -28,11 +29,11 @@ if [ ! -f "$wineprefix/system.reg" ]; then
   unset WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
   [ -f "$wineprefix/system.reg" ] || { echo "could not make a Wine prefix"; exit 1; }
 fi
-cmake -S . -B build -DSOUNDPATH_WINDOWS_DIR="$release/soundpath" \
-  -DSOUNDPATH_WINDOWS_EXE="$PWD/build-windows/exe/soundpath.exe" \
-  -DSOUNDPATH_WINEPREFIX="$wineprefix" >/dev/null
 
-echo "== tests"
+echo "== the build and its tests"
+scripts/setup.sh test -DSOUNDPATH_WINDOWS_DIR="$release/soundpath" \
+  -DSOUNDPATH_WINDOWS_EXE="$PWD/build-windows/exe/soundpath.exe" -DSOUNDPATH_WINEPREFIX="$wineprefix"
+
 ctest --test-dir build --output-on-failure
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"

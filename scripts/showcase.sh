@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes the README's two pictures from one real run of the program under Xvfb:
 #   docs/window.png       the window after marking a three-point path;
-#   docs/sound.png        the captured sound of that path played once: its spectrogram (the
-#                         pitch), and under it the stereo position over the same time.
+#   docs/sound.png        the sound of that path played once, recorded in real time through a
+#                         private PulseAudio server: its spectrogram (the pitch), and under it
+#                         the stereo position over the same time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh test >/dev/null
@@ -17,8 +18,16 @@ work=$(mktemp -d /tmp/soundpath-show-XXXXXX)
 trap 'kill $(jobs -p) $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/home" "$work/run" docs
 cp build/crosshair.bmp build/sound.wav "$work/run/"
-printf 'pcm.!default {\n type file\n slave.pcm "null"\n file "%s"\n format "wav"\n}\n' \
-  "$work/capture.wav" >"$work/home/.asoundrc"
+printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' >"$work/home/.asoundrc"
+mkdir -p "$work/pulse"
+XDG_RUNTIME_DIR="$work/pulse" HOME="$work/pulse" pulseaudio -n --daemonize=no --exit-idle-time=-1 \
+  --use-pid-file=no --disable-shm -L "module-null-sink sink_name=capture rate=44100 channels=2" \
+  -L "module-native-protocol-unix auth-anonymous=1 socket=$work/pulse/native" >/dev/null 2>&1 &
+until [ -S "$work/pulse/native" ]; do sleep 0.05; done
+export PULSE_SERVER="unix:$work/pulse/native"
+parec -d capture.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=10 \
+  >"$work/capture.raw" &
+recorder=$!
 
 exec 3< <(exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
 xvfb=$!
@@ -42,10 +51,12 @@ click 700 560 3
 sleep 24.5
 xdotool keydown Escape sleep 0.1 keyup Escape
 wait "$pid" || true
+sleep 0.2
+kill -INT "$recorder"
+wait "$recorder" || true
 
-# The library writes unsigned samples that the plugin labels as signed: read the data as such.
-tail -c +45 "$work/capture.wav" >"$work/capture.raw"
-sox -t raw -r 44100 -e unsigned-integer -b 16 -c 2 -L "$work/capture.raw" "$work/fixed.wav" \
+# The recording in real time, from the first sound to the last.
+sox -t raw -r 44100 -e signed-integer -b 16 -c 2 -L "$work/capture.raw" "$work/fixed.wav" \
   silence 1 0.01 0.1% reverse silence 1 0.01 0.1% reverse
 sox "$work/fixed.wav" -n remix 1,2 rate 8k spectrogram -x 680 -y 300 -z 80 -r \
   -o "$work/spectrogram.png"
@@ -61,7 +72,7 @@ set terminal pngcairo size 800,200 background "black"
 set output "$work/position.png"
 set border lc rgb "white"
 set tics textcolor rgb "white"
-set xlabel "time in the capture (s)" textcolor rgb "white"
+set xlabel "time (s)" textcolor rgb "white"
 set ylabel "pan" textcolor rgb "white"
 set yrange [0:1]
 set ytics ("left" 0, "centre" 0.5, "right" 1)

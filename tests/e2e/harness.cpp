@@ -210,6 +210,9 @@ Program::Program(const Launch& how) {
     if (drop_root && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(125);
     std::vector<std::string> command = how.wrapper;
     if (WineExe()) {
+#ifdef SOUNDPATH_WINEPREFIX
+      setenv("WINEPREFIX", SOUNDPATH_WINEPREFIX, 0);  // the prefix made once for the test run
+#endif
       setenv("WINEDEBUG", "-all", 1);
       command.push_back("wine");
     }

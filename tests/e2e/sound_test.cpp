@@ -42,15 +42,19 @@ std::vector<double> Series(const std::vector<Window>& w, bool loudness) {
   return out;
 }
 
-// The first time, from `from` seconds on, at which `v` crosses `level` going up (or down),
-// interpolated between the centres of the two windows on either side.
-double Crossing(const std::vector<double>& v, double from, double level, bool up) {
+// The first (or last) time, from `from` seconds on, at which `v` crosses `level` going up (or
+// down), interpolated between the centres of the two windows on either side.
+double Crossing(const std::vector<double>& v, double from, double level, bool up,
+                bool last = false) {
+  double found = -1;
   for (size_t i = std::max<size_t>(from * 100, 1); i < v.size(); i++) {
     double a = v[i - 1], b = v[i];
-    if (up ? (a < level && b >= level) : (a > level && b <= level))
-      return (i - 1 + (level - a) / (b - a) + 0.5) / 100;
+    if (up ? (a < level && b >= level) : (a > level && b <= level)) {
+      found = (i - 1 + (level - a) / (b - a) + 0.5) / 100;
+      if (!last) break;
+    }
   }
-  return -1;
+  return found;
 }
 
 // The analysis window of `window` samples that holds the moment `seconds`.
@@ -88,9 +92,10 @@ TEST(Sound, ThePathIsHeardAsAPanSweepThenAPitchSweepThenAFadeInRealTime) {
   const double across_end = Crossing(position, start, 190.5 / 255, true);
   ASSERT_GT(across_end, start);
   // The fade: volume 200 - k at step k, one step every 20 ms, so the level passes 150.5/200
-  // at step 50 and 50.5/200 at step 150.
-  const double v150 = Crossing(loudness, across_end, 150.5 / 200 * sweep, false);
-  const double v50 = Crossing(loudness, across_end, 50.5 / 200 * sweep, false);
+  // at step 50 and 50.5/200 at step 150, for the last time (a gap in the sound output would
+  // cross them earlier too).
+  const double v150 = Crossing(loudness, across_end, 150.5 / 200 * sweep, false, true);
+  const double v50 = Crossing(loudness, across_end, 50.5 / 200 * sweep, false, true);
   ASSERT_GT(v150, across_end);
   ASSERT_GT(v50, v150);
   const double fade = (v50 - v150) * 2, fade_start = v150 - fade / 4;
