@@ -1,21 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that soundpath needs and that are missing, then configures and
-# builds it in build/. Used by ../run.sh and ../test.sh; "test" adds what the tests need.
+# builds it in build/. Used by ../run.sh and ../test.sh; "test" adds what the tests need, and
+# any further arguments go to CMake.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
-packages=(cmake g++ make pkg-config liballegro4-dev)
+packages=(cmake g++ make pkg-config liballegro4-dev zlib1g-dev)
 testing=OFF
 if [ "${1:-}" = test ]; then
   testing=ON
   packages+=(libgtest-dev xvfb libx11-dev libxtst-dev libxfixes-dev
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 pulseaudio pulseaudio-utils libasound2-plugins
-    wine wine64 libgl1-mesa-dri icoutils
+    wine wine64 libgl1-mesa-dri icoutils lintian desktop-file-utils appstream dpkg-dev
     valgrind clang libclang-rt-dev)
 fi
 
 ensure_packages "${packages[@]}"
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=$testing >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=$testing "${@:2}" >/dev/null
 cmake --build build -j "$(nproc)"

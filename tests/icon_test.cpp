@@ -4,12 +4,15 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "xpm_reader.h"
+
+#include <zlib.h>
 
 namespace {
 
@@ -129,6 +132,61 @@ TEST(Icon, TheWindowsResourceHasTheIconGroupA) {
       EXPECT_EQ(r.data.size(), U32(g, 14));
       ExpectImageMatchesPixelMap(r.data);
     }
+}
+
+}  // namespace
+
+namespace {
+
+uint32_t Big32(const Bytes& b, size_t at) {
+  return uint32_t(b.at(at)) << 24 | b.at(at + 1) << 16 | b.at(at + 2) << 8 | b.at(at + 3);
+}
+
+// An 8-bit RGBA PNG without interlacing, as 0xRRGGBBAA pixels row by row; empty if it is not one.
+std::vector<uint32_t> ReadPng(const std::string& path, int* w, int* h) {
+  Bytes b = Read(path), packed;
+  if (b.size() < 8 || std::memcmp(b.data(), "\x89PNG\r\n\x1a\n", 8) != 0) return {};
+  for (size_t at = 8; at + 8 <= b.size(); at += 12 + Big32(b, at)) {
+    std::string type(b.begin() + at + 4, b.begin() + at + 8);
+    if (type == "IHDR") {
+      *w = static_cast<int>(Big32(b, at + 8));
+      *h = static_cast<int>(Big32(b, at + 12));
+      if (b[at + 16] != 8 || b[at + 17] != 6 || b[at + 20] != 0) return {};
+    } else if (type == "IDAT") {
+      packed.insert(packed.end(), b.begin() + at + 8, b.begin() + at + 8 + Big32(b, at));
+    }
+  }
+  Bytes rows(size_t(*h) * (1 + 4 * size_t(*w)));
+  uLongf size = rows.size();
+  if (uncompress(rows.data(), &size, packed.data(), packed.size()) != Z_OK || size != rows.size())
+    return {};
+  std::vector<uint32_t> px;
+  for (int y = 0; y < *h; y++) {
+    size_t row = y * (1 + 4 * size_t(*w));
+    if (rows[row] != 0) return {};  // a filter this reader does not undo
+    for (int x = 0; x < *w; x++) px.push_back(Big32(rows, row + 1 + 4 * x));
+  }
+  return px;
+}
+
+TEST(Icon, TheThemeIconsAreThePixelMapScaledPixelForPixel) {
+  int w, h;
+  std::vector<IconPixel> want = IconPixels(&w, &h);
+  for (int n : {16, 24, 32, 48, 64, 128, 256}) {
+    const std::string size = std::to_string(n) + "x" + std::to_string(n);
+    int pw = 0, ph = 0;
+    std::vector<uint32_t> png =
+        ReadPng(SOUNDPATH_ICONS "/" + size + "/apps/soundpath.png", &pw, &ph);
+    ASSERT_EQ(png.size(), size_t(n) * n) << size;
+    ASSERT_EQ(pw, n);
+    if (n % w != 0) continue;  // smaller and in-between sizes are sampled, not multiplied
+    for (int y = 0; y < n; y++)
+      for (int x = 0; x < n; x++) {
+        const IconPixel& p = want[(y / (n / w)) * w + x / (n / w)];
+        ASSERT_EQ(png[y * n + x], p.opaque ? p.rgb << 8 | 0xff : 0u)
+            << size << " at (" << x << ", " << y << ")";
+      }
+  }
 }
 
 }  // namespace

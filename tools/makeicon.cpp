@@ -1,10 +1,18 @@
 // Turns the program's icon, kept as a reviewable text pixel map (res/soundpath.xpm: a palette,
 // then one character a pixel), into the Windows icon file: one 32x32 image at 8 bits per pixel
 // with a 256-colour palette, and an AND mask that is set wherever the pixel map says "None".
+// Given a third argument, it also writes the PNGs of the desktop's icon theme below that
+// directory (NxN/apps/soundpath.png), scaled with nearest-neighbour sampling so that the pixel
+// art stays crisp: by whole factors at 32, 64, 128 and 256 pixels; at 48 each source pixel
+// covers one or two target pixels; at 24 every fourth row and column is left out; and at 16
+// every second one (the top left pixel of each 2x2 block stands for it).
 //
-//   makeicon SOURCE.xpm OUTPUT.ico
+//   makeicon SOURCE.xpm OUTPUT.ico [ICON_THEME_DIR]
+#include <zlib.h>
+
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -35,6 +43,50 @@ std::vector<std::string> QuotedStrings(const std::string& text) {
   return out;
 }
 
+constexpr int kThemeSizes[] = {16, 24, 32, 48, 64, 128, 256};
+
+void PutBig32(std::vector<uint8_t>& b, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+void PutChunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
+  PutBig32(png, static_cast<uint32_t>(data.size()));
+  std::vector<uint8_t> body(type, type + 4);
+  body.insert(body.end(), data.begin(), data.end());
+  png.insert(png.end(), body.begin(), body.end());
+  PutBig32(png, static_cast<uint32_t>(crc32(0, body.data(), static_cast<uInt>(body.size()))));
+}
+
+// An RGBA PNG of `n` x `n` pixels; `rgba(x, y)` gives the 32x32 map's pixel as 0xRRGGBBAA.
+template <class Pixel>
+std::vector<uint8_t> Png(int n, Pixel rgba) {
+  std::vector<uint8_t> rows;
+  for (int y = 0; y < n; y++) {
+    rows.push_back(0);  // no filter
+    for (int x = 0; x < n; x++) PutBig32(rows, rgba(x * kSize / n, y * kSize / n));
+  }
+  uLongf packed_size = compressBound(rows.size());
+  std::vector<uint8_t> packed(packed_size);
+  compress2(packed.data(), &packed_size, rows.data(), rows.size(), Z_BEST_COMPRESSION);
+  packed.resize(packed_size);
+
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'}, header;
+  PutBig32(header, n);
+  PutBig32(header, n);
+  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits a channel, RGBA, no interlace
+  PutChunk(png, "IHDR", header);
+  PutChunk(png, "IDAT", packed);
+  PutChunk(png, "IEND", {});
+  return png;
+}
+
+bool Write(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
 int Fail(const std::string& why) {
   std::fprintf(stderr, "makeicon: %s\n", why.c_str());
   return 1;
@@ -43,7 +95,7 @@ int Fail(const std::string& why) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) return Fail("usage: makeicon SOURCE.xpm OUTPUT.ico");
+  if (argc != 3 && argc != 4) return Fail("usage: makeicon SOURCE.xpm OUTPUT.ico [ICON_THEME_DIR]");
   std::ifstream in(argv[1]);
   std::stringstream text;
   text << in.rdbuf();
@@ -126,8 +178,20 @@ int main(int argc, char** argv) {
   ico.insert(ico.end(), pixels.begin(), pixels.end());
   ico.insert(ico.end(), mask.begin(), mask.end());
 
-  std::ofstream out(argv[2], std::ios::binary);
-  out.write(reinterpret_cast<const char*>(ico.data()), static_cast<std::streamsize>(ico.size()));
-  if (!out) return Fail(std::string("cannot write ") + argv[2]);
+  if (!Write(argv[2], ico)) return Fail(std::string("cannot write ") + argv[2]);
+
+  if (argc == 4) {
+    auto rgba = [&](int x, int y) -> uint32_t {
+      uint8_t i = pixels[(kSize - 1 - y) * kSize + x];  // the rows above are bottom-up
+      const Colour& c = palette[i];
+      return i == 0 ? 0u : uint32_t(c.r) << 24 | uint32_t(c.g) << 16 | uint32_t(c.b) << 8 | 0xff;
+    };
+    for (int n : kThemeSizes) {
+      const std::string dir =
+          std::string(argv[3]) + "/" + std::to_string(n) + "x" + std::to_string(n) + "/apps";
+      std::filesystem::create_directories(dir);
+      if (!Write(dir + "/soundpath.png", Png(n, rgba))) return Fail("cannot write in " + dir);
+    }
+  }
   return 0;
 }

@@ -1,35 +1,58 @@
 #!/usr/bin/env bash
-# Builds the Debian package with CPack and checks it: it depends on the library's runtime
-# package, holds the program, its two data files, its icon and a desktop entry that starts it
-# in the data directory, and its program finds every library it links against.
-#   check_deb.sh BUILD_DIR WORK_DIR
+# Builds the Debian package with CPack and checks it as Debian would: lintian reports nothing,
+# the desktop entry and the AppStream metadata validate, the dependencies were computed from what
+# the program links, and the package holds the program, its data files, icons, manual page,
+# licence and changelog. Then it installs the package with apt and starts the installed program
+# from its desktop entry (the end-to-end test Desktop.TheInstalledEntry...).
+#   check_deb.sh BUILD_DIR WORK_DIR E2E_TESTS
 set -euo pipefail
 build=$1
 work=$2
+e2e_tests=$3
+id=org.soundpath.soundpath
 rm -rf "$work" && mkdir -p "$work"
 (cd "$build" && cpack -G DEB -B "$work/pkg" >/dev/null)
 deb=$(ls "$work"/pkg/*.deb)
 echo "package: $(basename "$deb")"
-
 fail() { echo "FAIL: $*"; exit 1; }
+
+echo "lintian:"
+lintian --fail-on error,warning --display-level '>=pedantic' "$deb" 2>&1 |
+  grep -v 'running with root privileges' || true
+lintian --fail-on error,warning "$deb" >/dev/null 2>&1 || fail "lintian reports errors or warnings"
+
 depends=$(dpkg-deb -f "$deb" Depends)
 grep -q 'liballegro4\.4' <<<"$depends" || fail "Depends lacks liballegro4.4: $depends"
+grep -q 'libc6' <<<"$depends" || fail "Depends lacks libc6 (not computed?): $depends"
 echo "depends: $depends"
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in ./usr/bin/soundpath ./usr/share/soundpath/crosshair.bmp ./usr/share/soundpath/sound.wav \
-  ./usr/share/pixmaps/soundpath.xpm ./usr/share/applications/soundpath.desktop; do
+  ./usr/share/applications/$id.desktop ./usr/share/metainfo/$id.metainfo.xml \
+  ./usr/share/man/man1/soundpath.1.gz ./usr/share/doc/soundpath/copyright \
+  ./usr/share/doc/soundpath/changelog.gz ./usr/share/pixmaps/soundpath.xpm \
+  ./usr/share/icons/hicolor/{16x16,24x24,32x32,48x48,64x64,128x128,256x256}/apps/soundpath.png; do
   grep -qx "$f" <<<"$contents" || fail "missing $f"
-  echo "contains: $f"
 done
+echo "contains the program, its files, entry, metadata, manual page, licence, changelog and icons"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
-entry="$root/usr/share/applications/soundpath.desktop"
-grep -qx 'Exec=/usr/bin/soundpath' "$entry" || fail "desktop entry Exec: $(grep Exec= "$entry")"
-grep -qx 'Path=/usr/share/soundpath' "$entry" || fail "desktop entry Path: $(grep Path= "$entry")"
+entry="$root/usr/share/applications/$id.desktop"
+desktop-file-validate "$entry" || fail "desktop-file-validate"
+echo "desktop-file-validate: no complaint"
+appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml" || fail "appstreamcli"
 grep -qx 'Icon=soundpath' "$entry" || fail "desktop entry Icon"
 cmp -s "$root/usr/share/soundpath/sound.wav" "$build/sound.wav" || fail "sound.wav differs"
 cmp -s "$root/usr/share/soundpath/crosshair.bmp" "$build/crosshair.bmp" || fail "crosshair.bmp differs"
-if ldd "$root/usr/bin/soundpath" | grep -q 'not found'; then fail "unresolved libraries"; fi
-echo "desktop entry starts /usr/bin/soundpath in /usr/share/soundpath; all libraries resolve"
+
+# Installed for real, where this runs as root (as in CI); removed again afterwards.
+if [ "$(id -u)" -ne 0 ]; then
+  echo "not root: the package was not installed"
+  exit 0
+fi
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" </dev/null >/dev/null
+trap 'DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq soundpath </dev/null >/dev/null' EXIT
+echo "installed with apt-get install ./$(basename "$deb")"
+SOUNDPATH_DESKTOP_ENTRY=/usr/share/applications/$id.desktop "$e2e_tests" \
+  --gtest_filter='Desktop.TheInstalledEntry*' --gtest_brief=1
