@@ -40,7 +40,7 @@ pid_t xvfb_pid = -1;
 void StopXvfb() {
   // Wine's own processes outlive the program for a while, holding on to this X server.
   if (xvfb_pid > 0 && std::getenv("SOUNDPATH_E2E_WINE_EXE") != nullptr)
-    std::system("wineserver -k >/dev/null 2>&1");
+    std::system("wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1");
   if (xvfb_pid > 0) {
     kill(xvfb_pid, SIGTERM);
     waitpid(xvfb_pid, nullptr, 0);
@@ -288,30 +288,37 @@ int Program::WaitForExit(int timeout_ms) {
   return status_;
 }
 
+// A window of Wine's that is neither the program's own nor one of its hidden 1x1 helpers: the
+// message box. 0 when there is none.
+unsigned long Program::MessageBox() {
+  Window root = DefaultRootWindow(dpy_), parent, *children = nullptr, box = 0;
+  unsigned n = 0;
+  XQueryTree(dpy_, root, &root, &parent, &children, &n);
+  for (unsigned i = 0; i < n; i++) {
+    XWindowAttributes a;
+    if (XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable && a.width > 50 &&
+        a.height > 20 && !(a.width == kWindowW && a.height == kWindowH))
+      box = children[i];
+  }
+  if (children) XFree(children);
+  return box;
+}
+
 bool Program::AcknowledgeMessage(int timeout_ms) {
   if (!WineExe()) return true;
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (std::chrono::steady_clock::now() < until) {
-    Window root = DefaultRootWindow(dpy_), parent, *children = nullptr;
-    unsigned n = 0;
-    bool box = false;
-    XQueryTree(dpy_, root, &root, &parent, &children, &n);
-    for (unsigned i = 0; i < n; i++) {
-      XWindowAttributes a;
-      if (XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable &&
-          a.width > 50 && a.height > 20 && !(a.width == kWindowW && a.height == kWindowH)) {
-        box = true;
-      }
-    }
-    if (children) XFree(children);
-    if (box) {
-      SleepMs(300);  // until it takes the keyboard
-      Key("Return");
-      return true;
-    }
-    SleepMs(50);
+  while (MessageBox() == 0)
+    if (std::chrono::steady_clock::now() < until)
+      SleepMs(50);
+    else
+      return false;
+  // Enter, until the box is gone: the first may come before the box has the keyboard.
+  while (MessageBox() != 0) {
+    if (std::chrono::steady_clock::now() >= until) return false;
+    SleepMs(300);
+    Key("Return");
   }
-  return false;
+  return true;
 }
 
 void Program::EndRecording() {

@@ -92,6 +92,7 @@ class Program {
  private:
   std::string dir_;
   void EndRecording();
+  unsigned long MessageBox();
 
   int pid_ = -1;
   long record_from_ = -1, record_to_ = -1;  // the program's share of the recording, in bytes
