@@ -5,7 +5,8 @@
 #   - time from start to the window being mapped;
 #   - peak resident memory after a few clicks;
 #   - wall time of one two-point synthesis run beside the sum of its pauses (14.28 s).
-# It runs under its own Xvfb with the sound going to ALSA's file plugin, as the tests do.
+# It runs under its own Xvfb with the sound going to ALSA's file plugin (it measures time, CPU
+# and memory, not the sound, so it needs no sound server).
 # Needs: the test packages (scripts/setup.sh test), plus xdotool and x11-utils.
 set -euo pipefail
 cd "$(dirname "$0")/.."
