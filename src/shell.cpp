@@ -69,7 +69,8 @@ constexpr bool kStderrIsSeen = true;
 #endif
 std::string pending_notices;
 
-// One line on stderr: the only text the program shows outside its window.
+// One line on stderr (and, on Windows, in the next message box): the only text the program
+// shows outside its window.
 void Complain(const std::string& line) {
   std::fprintf(stderr, "soundpath: %s\n", line.c_str());
   if (!kStderrIsSeen) pending_notices += line + "\n";
