@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -67,8 +66,7 @@ std::vector<Window> Analyse(const Capture& c, int n) {
     w.right_rms = std::sqrt(r / n);
     w.level = std::fmax(w.left_rms, w.right_rms);
     w.loudness = w.left_rms + w.right_rms;
-    double sum = w.left_rms + w.right_rms;
-    w.position = sum > 0 ? w.right_rms / sum : 0.5;
+    w.position = w.loudness > 0 ? w.right_rms / w.loudness : 0.5;
     w.pitch_hz = w.level > 1e-4 ? Pitch(mono.data(), n, c.rate) : 0;
     out.push_back(w);
   }

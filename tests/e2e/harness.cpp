@@ -39,7 +39,7 @@ pid_t xvfb_pid = -1;
 
 void StopXvfb() {
   // Wine's own processes outlive the program for a while, holding on to this X server.
-  if (xvfb_pid > 0 && std::getenv("SOUNDPATH_E2E_WINE_EXE") != nullptr)
+  if (xvfb_pid > 0 && WineExe() != nullptr)
     if (std::system("wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1") != 0) {
       // nothing of Wine's was left running
     }
@@ -90,10 +90,28 @@ void StopPulse() {
     }
 }
 
+// The bytes recorded so far, in whole stereo frames of two 16-bit samples.
 long RecordedBytes() {
   std::error_code missing;
   const auto size = fs::file_size(recording, missing);
-  return missing ? 0 : static_cast<long>(size);
+  return missing ? 0 : static_cast<long>(size) & ~3L;
+}
+
+// The first viewable top-level window that `match` accepts, with its attributes; 0 if none.
+template <class Match>
+Window FindTopWindow(Display* dpy, Match match, XWindowAttributes* found = nullptr) {
+  Window root = DefaultRootWindow(dpy), parent, *children = nullptr, hit = 0;
+  unsigned n = 0;
+  XQueryTree(dpy, root, &root, &parent, &children, &n);
+  for (unsigned i = 0; i < n && hit == 0; i++) {
+    XWindowAttributes a;
+    if (XGetWindowAttributes(dpy, children[i], &a) && a.map_state == IsViewable && match(a)) {
+      hit = children[i];
+      if (found != nullptr) *found = a;
+    }
+  }
+  if (children) XFree(children);
+  return hit;
 }
 
 std::string StartPulse() {
@@ -181,7 +199,7 @@ Program::Program(const Launch& how) {
   if (how.with_sound_device) {
     std::ofstream(dir_ + "/home/.asoundrc") << "pcm.!default { type pulse }\n"
                                             << "ctl.!default { type pulse }\n";
-    record_from_ = RecordedBytes() & ~3L;
+    record_from_ = RecordedBytes();
   }
   // Run as an unprivileged user, for whom a mode of 000 means something.
   const bool drop_root = how.unreadable_workdir && getuid() == 0;
@@ -249,19 +267,13 @@ bool Program::WaitForWindow(int timeout_ms) {
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   while (std::chrono::steady_clock::now() < until) {
     if (window_ == 0) {
-      Window root = DefaultRootWindow(dpy_), parent, *children = nullptr;
-      unsigned n = 0;
-      XQueryTree(dpy_, root, &root, &parent, &children, &n);
-      for (unsigned i = 0; i < n; i++) {
-        XWindowAttributes a;
-        if (XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable &&
-            a.width == kWindowW && a.height == kWindowH) {
-          window_ = children[i];
-          origin_x_ = a.x;  // the library's own X11 window opens at (0, 0); Wine centres its
-          origin_y_ = a.y;
-        }
-      }
-      if (children) XFree(children);
+      XWindowAttributes a{};
+      window_ = FindTopWindow(
+          dpy_,
+          [](const XWindowAttributes& w) { return w.width == kWindowW && w.height == kWindowH; },
+          &a);
+      // The library's own X11 window opens at (0, 0); Wine centres its own.
+      if (window_ != 0) origin_x_ = a.x, origin_y_ = a.y;
     }
     // The loop has begun once the status line is on the screen.
     if (window_ != 0) {
@@ -293,17 +305,9 @@ int Program::WaitForExit(int timeout_ms) {
 // A window of Wine's that is neither the program's own nor one of its hidden 1x1 helpers: the
 // message box. 0 when there is none.
 unsigned long Program::MessageBox() {
-  Window root = DefaultRootWindow(dpy_), parent, *children = nullptr, box = 0;
-  unsigned n = 0;
-  XQueryTree(dpy_, root, &root, &parent, &children, &n);
-  for (unsigned i = 0; i < n; i++) {
-    XWindowAttributes a;
-    if (XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable && a.width > 50 &&
-        a.height > 20 && !(a.width == kWindowW && a.height == kWindowH))
-      box = children[i];
-  }
-  if (children) XFree(children);
-  return box;
+  return FindTopWindow(dpy_, [](const XWindowAttributes& a) {
+    return a.width > 50 && a.height > 20 && !(a.width == kWindowW && a.height == kWindowH);
+  });
 }
 
 bool Program::AcknowledgeMessage(int timeout_ms) {
@@ -326,13 +330,13 @@ bool Program::AcknowledgeMessage(int timeout_ms) {
 void Program::EndRecording() {
   if (record_from_ < 0 || record_to_ >= 0) return;
   SleepMs(200);  // what the program played last is still on its way through the server
-  record_to_ = RecordedBytes() & ~3L;
+  record_to_ = RecordedBytes();
 }
 
 std::string Program::CapturePath() const {
   const std::string path = dir_ + "/capture.raw";
   if (record_from_ < 0) return path;
-  const long to = record_to_ >= 0 ? record_to_ : RecordedBytes() & ~3L;
+  const long to = record_to_ >= 0 ? record_to_ : RecordedBytes();
   std::ifstream in(recording, std::ios::binary);
   in.seekg(record_from_);
   std::vector<char> bytes(static_cast<size_t>(std::max(0L, to - record_from_)));
