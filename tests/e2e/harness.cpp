@@ -263,7 +263,9 @@ Program::~Program() {
 }
 
 bool Program::WaitForWindow(int timeout_ms) {
-  if (WineExe()) timeout_ms *= 3;  // Wine's own start-up comes first
+  // Wine's own start-up comes first; now and then (about one start in ten here) it takes well
+  // over ten seconds.
+  if (WineExe()) timeout_ms *= 6;
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   while (std::chrono::steady_clock::now() < until) {
     if (window_ == 0) {
