@@ -263,8 +263,7 @@ Program::~Program() {
 }
 
 bool Program::WaitForWindow(int timeout_ms) {
-  // Wine's own start-up comes first; now and then (about one start in ten here) it takes well
-  // over ten seconds.
+  // Wine's own start-up comes first: a few seconds, and more on a busy machine.
   if (WineExe()) timeout_ms *= 6;
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   while (std::chrono::steady_clock::now() < until) {
@@ -285,7 +284,29 @@ bool Program::WaitForWindow(int timeout_ms) {
     }
     SleepMs(20);
   }
+  SayWhatIsSeen("window with its status line");
   return false;
+}
+
+// Why a wait ran out, for the test's log: whether the program still runs, and which windows the
+// X server shows.
+void Program::SayWhatIsSeen(const char* waited_for) {
+  int st;
+  if (status_ == -1 && waitpid(pid_, &st, WNOHANG) == pid_)
+    status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+  std::string shown;
+  Window root = DefaultRootWindow(dpy_), parent, *children = nullptr;
+  unsigned n = 0;
+  XQueryTree(dpy_, root, &root, &parent, &children, &n);
+  for (unsigned i = 0; i < n; i++) {
+    XWindowAttributes a;
+    if (XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable)
+      shown += " " + std::to_string(a.width) + "x" + std::to_string(a.height);
+  }
+  if (children) XFree(children);
+  std::fprintf(stderr, "no %s: the program %s; windows shown:%s\n", waited_for,
+               status_ == -1 ? "still runs" : ("ended with " + std::to_string(status_)).c_str(),
+               shown.empty() ? " none" : shown.c_str());
 }
 
 int Program::WaitForExit(int timeout_ms) {
@@ -318,8 +339,10 @@ bool Program::AcknowledgeMessage(int timeout_ms) {
   while (MessageBox() == 0)
     if (std::chrono::steady_clock::now() < until)
       SleepMs(50);
-    else
+    else {
+      SayWhatIsSeen("message box");
       return false;
+    }
   // Enter, until the box is gone: the first may come before the box has the keyboard.
   while (MessageBox() != 0) {
     if (std::chrono::steady_clock::now() >= until) return false;
@@ -359,6 +382,13 @@ void Program::MoveTo(int x, int y) {
   XTestFakeMotionEvent(dpy_, -1, origin_x_ + x, origin_y_ + y, CurrentTime);
   XFlush(dpy_);
   SleepMs(50);
+}
+
+bool Program::PointAt(int x, int y) {
+  MoveTo(x, y);
+  const std::string line = StatusLine(x, y);
+  auto shown = [&](const Shot& s) { return StatusLineMismatch(s, line) < 0; };
+  return shown(GrabWhen(shown));
 }
 
 void Program::Click(int button, int hold_ms) {
@@ -425,6 +455,16 @@ Shot Program::Grab() {
   return s;
 }
 
+Shot Program::GrabWhen(const std::function<bool(const Shot&)>& ready, int timeout_ms) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  Shot s = Grab();
+  while (!ready(s) && std::chrono::steady_clock::now() < until) {
+    SleepMs(20);
+    s = Grab();
+  }
+  return s;
+}
+
 Program::Cursor Program::PointerImage() {
   Cursor c{0, 0, 0, 0, {}};
   XFixesCursorImage* img = XFixesGetCursorImage(dpy_);
@@ -467,19 +507,25 @@ Program::Icon Program::WindowIcon() {
   return icon;
 }
 
-std::vector<bool> RenderText(const std::string& text, int* width, int* height) {
+std::string StatusLine(int x, int y) {
+  return "[DEL] clears screen; Left Click assigns a point, Right Click starts synthesis. " +
+         std::to_string(x) + " " + std::to_string(y) + " ";
+}
+
+int StatusLineMismatch(const Shot& shot, const std::string& text) {
+  // The text as the library's own built-in font draws it.
   static bool ready = install_allegro(SYSTEM_NONE, &errno, atexit) == 0;
   if (!ready) throw std::runtime_error("the library did not start");
-  *width = text_length(font, text.c_str());
-  *height = text_height(font);
-  BITMAP* bmp = create_bitmap_ex(8, *width, *height);
+  const int w = text_length(font, text.c_str()), h = text_height(font);
+  BITMAP* bmp = create_bitmap_ex(8, w, h);
   clear_to_color(bmp, 0);
   textout_ex(bmp, font, text.c_str(), 0, 0, 15, 0);
-  std::vector<bool> lit;
-  for (int y = 0; y < *height; y++)
-    for (int x = 0; x < *width; x++) lit.push_back(getpixel(bmp, x, y) == 15);
+  int mismatch = -1;
+  for (int y = 0; y < h && mismatch < 0; y++)
+    for (int x = 0; x < kWindowW && mismatch < 0; x++)
+      if ((shot.at(x, y) == kWhite) != (x < w && getpixel(bmp, x, y) == 15)) mismatch = x;
   destroy_bitmap(bmp);
-  return lit;
+  return mismatch;
 }
 
 }  // namespace e2e

@@ -56,7 +56,7 @@ class Program {
   bool WaitForWindow(int timeout_ms = 5000);
   // Under Wine, waits for the program's message box and answers it with Enter; true once done.
   // The Linux build shows no box (its messages go to stderr): true at once.
-  bool AcknowledgeMessage(int timeout_ms = 20000);
+  bool AcknowledgeMessage(int timeout_ms = 30000);
   // Exit status, or 128 + signal, or -1 when it has not ended within the timeout.
   int WaitForExit(int timeout_ms);
   std::string Stderr() const;  // without the sound library's own chatter
@@ -66,6 +66,10 @@ class Program {
 
   // Input, held as long as a person holds it: the library samples the state.
   void MoveTo(int x, int y);
+  // Moves the pointer, then waits until the program shows that it sees it there (its status
+  // line ends with x y): a click that follows lands at (x, y) even when the program is behind,
+  // as a person waits to see the pointer on the spot. False when the line never said so.
+  bool PointAt(int x, int y);
   void Click(int button, int hold_ms = 100);
   void Key(const char* keysym_name, int hold_ms = 100);
   void CloseWindow();  // what a window manager sends when its close button is clicked
@@ -75,6 +79,10 @@ class Program {
   long RssKiB() const;  // resident memory now
 
   Shot Grab();
+  // The first shot for which `ready` holds, or the last one taken within the timeout: what the
+  // program draws reaches the window a moment later, and under Wine (drawn through OpenGL on a
+  // busy machine) a good while later.
+  Shot GrabWhen(const std::function<bool(const Shot&)>& ready, int timeout_ms = 5000);
   // The pointer image that the X server shows over the window.
   struct Cursor {
     int w, h, xhot, yhot;
@@ -93,6 +101,7 @@ class Program {
   std::string dir_;
   void EndRecording();
   unsigned long MessageBox();
+  void SayWhatIsSeen(const char* waited_for);
 
   int pid_ = -1;
   long record_from_ = -1, record_to_ = -1;  // the program's share of the recording, in bytes
@@ -102,8 +111,11 @@ class Program {
   unsigned long window_ = 0;
 };
 
-// The status line as the library's own built-in font draws it: true where a pixel is lit.
-std::vector<bool> RenderText(const std::string& text, int* width, int* height);
+// The status line that the program shows with the pointer at (x, y).
+std::string StatusLine(int x, int y);
+// Where the status line's rows in `shot` first differ from `text` drawn in the library's own
+// font (lit where the font is lit, dark elsewhere): the column, or -1 when they read exactly it.
+int StatusLineMismatch(const Shot& shot, const std::string& text);
 
 void SleepMs(int ms);
 

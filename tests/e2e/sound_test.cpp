@@ -65,9 +65,9 @@ size_t At(double seconds, int window = kWindow) {
 TEST(Sound, ThePathIsHeardAsAPanSweepThenAPitchSweepThenAFadeInRealTime) {
   Program p;
   ASSERT_TRUE(p.WaitForWindow());
-  p.MoveTo(200, 100);
+  ASSERT_TRUE(p.PointAt(200, 100));
   p.Click(1);
-  p.MoveTo(600, 400);
+  ASSERT_TRUE(p.PointAt(600, 400));
   p.Click(1);
   p.Click(3);
   e2e::SleepMs(14280 + 1200);  // the run's pauses, and some
@@ -136,7 +136,7 @@ TEST(Sound, ThePathIsHeardAsAPanSweepThenAPitchSweepThenAFadeInRealTime) {
 TEST(Sound, ASecondRunLeavesNoToneBehindOnceItsFadeIsOver) {
   Program p;
   ASSERT_TRUE(p.WaitForWindow());
-  p.MoveTo(400, 300);
+  ASSERT_TRUE(p.PointAt(400, 300));
   p.Click(1);  // one point: each run is only a fade
   p.Click(3);
   e2e::SleepMs(4000 + 600);
