@@ -291,36 +291,31 @@ bool Program::WaitForWindow(int timeout_ms) {
 // Why a wait ran out, for the test's log: whether the program still runs, and which windows the
 // X server shows.
 void Program::SayWhatIsSeen(const char* waited_for) {
-  int st;
-  if (status_ == -1 && waitpid(pid_, &st, WNOHANG) == pid_)
-    status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
   std::string shown;
-  Window root = DefaultRootWindow(dpy_), parent, *children = nullptr;
-  unsigned n = 0;
-  XQueryTree(dpy_, root, &root, &parent, &children, &n);
-  for (unsigned i = 0; i < n; i++) {
-    XWindowAttributes a;
-    if (XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable)
-      shown += " " + std::to_string(a.width) + "x" + std::to_string(a.height);
-  }
-  if (children) XFree(children);
+  FindTopWindow(dpy_, [&](const XWindowAttributes& a) {
+    shown += " " + std::to_string(a.width) + "x" + std::to_string(a.height);
+    return false;  // each one
+  });
   std::fprintf(stderr, "no %s: the program %s; windows shown:%s\n", waited_for,
-               status_ == -1 ? "still runs" : ("ended with " + std::to_string(status_)).c_str(),
+               Ended() ? ("ended with " + std::to_string(status_)).c_str() : "still runs",
                shown.empty() ? " none" : shown.c_str());
+}
+
+bool Program::Ended() {
+  int st;
+  if (status_ == -1 && waitpid(pid_, &st, WNOHANG) == pid_) {
+    status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    EndRecording();
+  }
+  return status_ != -1;
 }
 
 int Program::WaitForExit(int timeout_ms) {
   if (WineExe()) timeout_ms += 8000;  // Wine takes seconds to close its own processes
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (status_ == -1) {
-    int st;
-    if (waitpid(pid_, &st, WNOHANG) == pid_) {
-      status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-      EndRecording();
-    } else if (std::chrono::steady_clock::now() >= until)
-      return -1;
-    else
-      SleepMs(10);
+  while (!Ended()) {
+    if (std::chrono::steady_clock::now() >= until) return -1;
+    SleepMs(10);
   }
   return status_;
 }

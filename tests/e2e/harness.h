@@ -101,6 +101,7 @@ class Program {
   std::string dir_;
   void EndRecording();
   unsigned long MessageBox();
+  bool Ended();  // whether it has ended, its status then kept
   void SayWhatIsSeen(const char* waited_for);
 
   int pid_ = -1;
