@@ -6,11 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
-packages=(cmake g++ make pkg-config liballegro4-dev zlib1g-dev)
+packages=(cmake g++ make pkg-config liballegro4-dev libx11-dev zlib1g-dev)
 testing=OFF
 if [ "${1:-}" = test ]; then
   testing=ON
-  packages+=(libgtest-dev xvfb libx11-dev libxtst-dev libxfixes-dev
+  packages+=(libgtest-dev xvfb libxtst-dev libxfixes-dev
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 pulseaudio pulseaudio-utils libasound2-plugins
     wine wine64 libgl1-mesa-dri icoutils lintian desktop-file-utils appstream dpkg-dev
     valgrind clang libclang-rt-dev)

@@ -16,7 +16,14 @@ namespace lib {
 
 // The parentheses keep the library's allegro_init() macro from expanding the name.
 int(allegro_init)() {
-  return allegro_init();
+  const int result = allegro_init();
+#ifndef ALLEGRO_WINDOWS
+  // File names are bytes here, and the program's are UTF-8. Unless the locale says UTF-8, the
+  // library would turn every non-ASCII character of a path (a folder named "Zoë") into '^'.
+  // (On Windows it takes UTF-8 and opens files through the wide API.)
+  if (result == 0) set_filename_encoding(U_UTF8);
+#endif
+  return result;
 }
 void allegro_exit() {
   ::allegro_exit();

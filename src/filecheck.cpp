@@ -168,13 +168,12 @@ std::string CheckSampleWav(const uint8_t* data, size_t size) {
   return CheckSampleWav(ReadMemory, &m, size);
 }
 
-std::string CheckFile(const char* path, std::string (*check)(ReadAt, const void*, uint64_t)) {
-  struct stat st;
-  if (stat(path, &st) != 0) return "it is missing or cannot be reached";
-  if (!S_ISREG(st.st_mode)) return "it is not a regular file";
-  FILE* f = std::fopen(path, "rb");
+std::string CheckFile(std::FILE* f, std::string (*check)(ReadAt, const void*, uint64_t)) {
   if (f == nullptr) return "it cannot be read";
-  std::string why = check(ReadFile, f, static_cast<uint64_t>(st.st_size));
+  struct stat st;
+  std::string why = "it is not a regular file";
+  if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode))
+    why = check(ReadFile, f, static_cast<uint64_t>(st.st_size));
   std::fclose(f);
   return why;
 }

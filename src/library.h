@@ -9,6 +9,9 @@
 // This header must not include <allegro.h>: the core never sees the library's headers.
 #pragma once
 
+#include <cstdio>
+#include <string>
+
 struct BITMAP;
 struct SAMPLE;
 
@@ -57,6 +60,14 @@ int text_height();
 void textout_ex(const char* text, int x, int y, int color, int bg);
 void circlefill(int x, int y, int radius, int color);
 void rectfill(int x1, int y1, int x2, int y2, int color);
+
+// Files, where the platform differs: paths are UTF-8 everywhere (the library's loaders take
+// them so), and the program looks for its data files beside itself too.
+std::string executable_path();
+// False only when the path surely names nothing; an entry that cannot be looked at (a folder
+// without permission) counts as there, so that it is reported rather than passed over.
+bool file_exists(const char* path);
+std::FILE* open_file(const char* path);  // for reading, binary; null when it cannot be opened
 
 // Sound and time.
 SAMPLE* load_sample(const char* filename);

@@ -2,6 +2,7 @@
 // looping sample travel along them: pan follows x, pitch follows y. DEL clears, ESC quits.
 #include <allegro.h>
 
+#include "platform.h"
 #include "shell.h"
 
 #ifdef ALLEGRO_WITH_XWINDOWS
@@ -15,6 +16,7 @@ int main() {
 #ifdef ALLEGRO_WITH_XWINDOWS
   allegro_icon = soundpath_icon;
 #endif
+  EndWhenDisplayLost();
   return RunShell();
 }
 END_OF_MAIN()

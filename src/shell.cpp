@@ -2,9 +2,11 @@
 // ESC, and shuts down.
 #include "shell.h"
 
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "filecheck.h"
 #include "library.h"
@@ -19,6 +21,13 @@ constexpr int kScreenH = 600;
 
 constexpr const char* kCrosshairFile = "crosshair.bmp";
 constexpr const char* kSoundFile = "sound.wav";
+#ifdef _WIN32
+constexpr const char* kPathSeparators = "/\\";
+constexpr const char* kInstalledDataDir = nullptr;  // the files are kept beside the program
+#else
+constexpr const char* kPathSeparators = "/";
+constexpr const char* kInstalledDataDir = "share/soundpath/";  // beside bin/, under the prefix
+#endif
 constexpr int kCrosshairFocus = 15;  // the cross's centre in its 31x31 or 32x32 image
 
 constexpr const char* kStatusFormat =
@@ -91,12 +100,57 @@ int GiveUp(const std::string& what, const std::string& library_error) {
   return kExitCannotStart;
 }
 
+// The folder part of `path`, with its separator ("" when it has none).
+std::string Folder(const std::string& path) {
+  const size_t cut = path.find_last_of(kPathSeparators);
+  return cut == std::string::npos ? "" : path.substr(0, cut + 1);
+}
+
+// Where a data file is looked for, in order: the working folder, so that a folder holding the
+// user's own files wins; the folder that holds the program (an unpacked zip, the build tree);
+// and the data folder of an installed program, found from the program's own place, so that it
+// follows whatever prefix the install used. Each is a prefix for the file's name.
+std::vector<std::string> DataPlaces() {
+  std::vector<std::string> places{""};
+  const std::string bin = Folder(lib::executable_path());
+  if (bin.empty()) return places;
+  places.push_back(bin);
+  const std::string prefix = Folder(bin.substr(0, bin.size() - 1));
+  if (kInstalledDataDir != nullptr && !prefix.empty()) places.push_back(prefix + kInstalledDataDir);
+  return places;
+}
+
+// The first place where `name` is, or "" with `why` saying where it was looked for. Only that
+// place is used: a file there that is refused is reported, not swapped for another one.
+std::string FindDataFile(const char* name, std::string& why) {
+  const std::vector<std::string> places = DataPlaces();
+  for (const std::string& place : places)
+    if (lib::file_exists((place + name).c_str())) return place + name;
+  why = "it is missing; looked in the working folder";
+  for (size_t i = 1; i < places.size(); i++)
+    why += (i + 1 == places.size() ? " and " : ", ") + places[i].substr(0, places[i].size() - 1);
+  return "";
+}
+
+// Loads the data file `name` with `load` once `check` accepts it; null, with `why` said, if not.
+template <class Handle>
+Handle* LoadDataFile(const char* name, std::string (*check)(ReadAt, const void*, uint64_t),
+                     Handle* (*load)(const char*), std::string& path, std::string& why) {
+  path = FindDataFile(name, why);
+  if (path.empty()) {
+    path = name;
+    return nullptr;
+  }
+  why = CheckFile(lib::open_file(path.c_str()), check);
+  return why.empty() ? load(path.c_str()) : nullptr;
+}
+
 // Why a data file was not loaded: what the check refused, or else the library's failure.
 std::string Reason(const std::string& refused) {
   return refused.empty() ? "the library could not read it" : refused;
 }
 
-// The status line is drawn in place every turn. When it gets shorter, the strip beyond its new
+// The status line is drawn in place. When it gets shorter, the strip beyond its new
 // end still shows the end of the longer line; that strip is blanked, up to where the last line
 // ended. Returns the new line's width.
 int DrawStatusLine(int x, int y, int last_width) {
@@ -154,39 +208,49 @@ int RunShell() {
   std::signal(SIGINT, OnStopSignal);
   std::signal(SIGTERM, OnStopSignal);
 
-  std::string why = CheckFile(kCrosshairFile, CheckPointerBmp);
-  BITMAP* crosshair = why.empty() ? lib::load_bitmap(kCrosshairFile) : nullptr;
+  std::string path, why;
+  BITMAP* crosshair = LoadDataFile(kCrosshairFile, CheckPointerBmp, lib::load_bitmap, path, why);
   lib::set_mouse_sprite(crosshair);
   // Without the image the library's arrow stays, and so must the arrow's own hot spot.
   if (crosshair != nullptr)
     lib::set_mouse_sprite_focus(kCrosshairFocus, kCrosshairFocus);
   else
-    Complain("could not load crosshair.bmp (" + Reason(why) + "); using the default pointer");
+    Complain("could not load " + path + " (" + Reason(why) + "); using the default pointer");
   // Let the window system draw the pointer where it can: a pointer drawn by the library leaves
   // holes in whatever is drawn under it, unless it is hidden around every drawing (done too).
   lib::enable_hardware_cursor();
   lib::show_mouse_on_screen();
 
-  why = CheckFile(kSoundFile, CheckSampleWav);
-  SAMPLE* sound = why.empty() ? lib::load_sample(kSoundFile) : nullptr;
+  SAMPLE* sound = LoadDataFile(kSoundFile, CheckSampleWav, lib::load_sample, path, why);
   if (sound == nullptr)
-    Complain("could not load sound.wav (" + Reason(why) + "); right click will do nothing");
+    Complain("could not load " + path + " (" + Reason(why) + "); right click will do nothing");
   ShowNotices();
 
   InitPoints();
   int count = 0;
   SynthState synth;
   int status_width = 0;
+  // The status line is drawn when its text changes or something was drawn over it, not every
+  // turn: a screen update can cost far more than the turn itself (tens of milliseconds of CPU
+  // where the window is drawn through software OpenGL).
+  int shown_x = INT_MIN, shown_y = INT_MIN;
+  bool status_covered = true;
 
   // ---- main loop -----------------------------------------------------------------------------
   while (!lib::key(lib::kKeyEsc) && !close_requested && !Stopping()) {
     bool paused = false;
     int x = lib::mouse_x();
     int y = lib::mouse_y();
-    status_width = DrawStatusLine(x, y, status_width);
+    if (status_covered || x != shown_x || y != shown_y) {
+      status_width = DrawStatusLine(x, y, status_width);
+      shown_x = x;
+      shown_y = y;
+      status_covered = false;
+    }
 
     if (lib::mouse_b() & kLeftButton) {
       DrawPointCircle(x, y);
+      status_covered = true;
       AppendPoint(count, x, y);
       lib::rest(kClickPauseMs);
       paused = true;
@@ -197,6 +261,7 @@ int RunShell() {
     }
     if (lib::key(lib::kKeyDel)) {
       ClearScreen();
+      status_covered = true;
       if (sound != nullptr) lib::stop_sample(sound);
       InitPoints();
       count = 0;

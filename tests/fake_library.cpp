@@ -1,5 +1,8 @@
 #include "fake_library.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <csignal>
 #include <cstddef>
 
@@ -160,6 +163,20 @@ void circlefill(int x, int y, int radius, int color) {
 }
 void rectfill(int x1, int y1, int x2, int y2, int color) {
   Record("rectfill", {x1, y1, x2, y2, color});
+}
+
+std::string executable_path() {
+  return options.exe_path;
+}
+bool file_exists(const char* path) {
+  if (!options.virtual_files) return access(path, F_OK) == 0;
+  return std::find(options.files.begin(), options.files.end(), path) != options.files.end();
+}
+std::FILE* open_file(const char* path) {
+  if (!options.virtual_files) return std::fopen(path, "rb");
+  if (!file_exists(path)) return nullptr;
+  const std::string name = path;
+  return std::fopen(name.substr(name.find_last_of('/') + 1).c_str(), "rb");
 }
 
 SAMPLE* load_sample(const char* filename) {

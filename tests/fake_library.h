@@ -37,6 +37,11 @@ struct Options {
   bool have_crosshair = true;
   bool have_sample = true;
   int screen_w = 800;
+  std::string exe_path = "/nonexistent/bin/soundpath";
+  // When set, the only files there are: these paths, each read from the real file of the same
+  // name in the working folder. Otherwise the real file system is asked.
+  bool virtual_files = false;
+  std::vector<std::string> files;
   const char* error_text = "";
 };
 

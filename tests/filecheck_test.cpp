@@ -102,10 +102,11 @@ TEST(FileCheck, BrokenOrUnplayableSamplesAreRefusedWithAReason) {
 }
 
 TEST(FileCheck, WhatIsNotARegularFileIsRefusedBeforeItIsRead) {
-  EXPECT_EQ(CheckFile("no-such-file.wav", CheckSampleWav), "it is missing or cannot be reached");
-  EXPECT_EQ(CheckFile(".", CheckSampleWav), "it is not a regular file");
-  EXPECT_EQ(CheckFile("sound.wav", CheckSampleWav), "");  // the generated one, beside the tests
-  EXPECT_EQ(CheckFile("crosshair.bmp", CheckPointerBmp), "");
+  EXPECT_EQ(CheckFile(std::fopen("no-such-file.wav", "rb"), CheckSampleWav), "it cannot be read");
+  EXPECT_EQ(CheckFile(std::fopen(".", "rb"), CheckSampleWav), "it is not a regular file");
+  // The generated ones, beside the tests.
+  EXPECT_EQ(CheckFile(std::fopen("sound.wav", "rb"), CheckSampleWav), "");
+  EXPECT_EQ(CheckFile(std::fopen("crosshair.bmp", "rb"), CheckPointerBmp), "");
 }
 
 }  // namespace

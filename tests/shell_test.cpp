@@ -140,19 +140,75 @@ TEST(Loop, SigintAndSigtermEndItWithTheShellsStatusEvenInARun) {
   }
 }
 
-TEST(Loop, EveryIdleTurnRedrawsTheStatusLineAndRestsBriefly) {
-  RunProgram(Script().MoveTo(100, 200).Wait(100).Esc());
+TEST(Loop, TheStatusLineIsDrawnOnlyWhenItChangesOrWasDrawnOverAndIdleTurnsRestBriefly) {
+  Script s;
+  s.MoveTo(100, 200).Wait(100).MoveTo(101, 200).Wait(100).Click(101, 200).Wait(100);
+  RunProgram(s.Del().Wait(100).Esc());
   auto lines = Named("textout_ex");
-  ASSERT_GE(lines.size(), 10u);
-  EXPECT_EQ(lines[3].text,
+  // The first turn; the move; the turn after the disc; the turn after each clear (DEL is held
+  // for several turns, each of which clears).
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[0].text,
             "[DEL] clears screen; Left Click assigns a point, Right Click starts synthesis. "
             "100 200 ");
-  EXPECT_EQ(lines[3].args, (Ints{0, 0, 15, 0}));
-  for (size_t i = 1; i < lines.size(); i++) {
-    long gap = lines[i].at_ms - lines[i - 1].at_ms;
-    EXPECT_GE(gap, 1);
-    EXPECT_LE(gap, 10);
+  EXPECT_EQ(lines[0].args, (Ints{0, 0, 15, 0}));
+  EXPECT_EQ(lines[1].at_ms, 100);
+  EXPECT_GT(lines[2].at_ms, Named("circlefill")[0].at_ms);
+  EXPECT_LE(lines[2].at_ms, Named("circlefill")[0].at_ms + 100 + 10);
+  const auto clears = Named("rectfill");
+  EXPECT_EQ(lines.size(), 3 + clears.size());
+  EXPECT_GT(lines.back().at_ms, clears.back().at_ms);
+  auto rests = Named("rest");
+  for (const Call& r : rests) EXPECT_TRUE(r.args == Ints{10} || r.args == Ints{100});
+  EXPECT_GE(rests.size(), 40u) << "an idle turn rests 10 ms and turns again";
+}
+
+TEST(StartUp, DataFilesAreLookedForHereThenBesideTheProgramThenInItsDataFolderAndOnlyThere) {
+  const std::string bin = "/opt/sp/bin/", share = "/opt/sp/share/soundpath/";
+  struct Case {
+    std::vector<std::string> files;
+    std::string bmp, wav;  // what is loaded; "" for nothing
+  };
+  for (const Case& c : {
+           Case{{"crosshair.bmp", bin + "crosshair.bmp", bin + "sound.wav", share + "sound.wav"},
+                "crosshair.bmp",
+                bin + "sound.wav"},
+           Case{{share + "crosshair.bmp", share + "sound.wav"},
+                share + "crosshair.bmp",
+                share + "sound.wav"},
+           Case{{}, "", ""},
+       }) {
+    testing::internal::CaptureStderr();
+    fake::Options o;
+    o.exe_path = bin + "soundpath";
+    o.virtual_files = true;
+    o.files = c.files;
+    RunProgram(Script().Wait(20).Esc(), o);
+    std::string err = testing::internal::GetCapturedStderr();
+    auto bitmaps = Named("load_bitmap"), samples = Named("load_sample");
+    EXPECT_EQ(bitmaps.empty() ? "" : bitmaps[0].text, c.bmp);
+    EXPECT_EQ(samples.empty() ? "" : samples[0].text, c.wav);
+    if (c.files.empty())
+      EXPECT_EQ(err,
+                "soundpath: could not load crosshair.bmp (it is missing; looked in the working "
+                "folder, /opt/sp/bin and /opt/sp/share/soundpath); using the default pointer\n"
+                "soundpath: could not load sound.wav (it is missing; looked in the working "
+                "folder, /opt/sp/bin and /opt/sp/share/soundpath); right click will do nothing\n");
+    else
+      EXPECT_EQ(err, "");
   }
+  // A file that is there but refused is named by its path, and not swapped for another one.
+  testing::internal::CaptureStderr();
+  fake::Options o;
+  o.exe_path = bin + "soundpath";
+  o.virtual_files = true;
+  o.files = {bin + "crosshair.bmp", bin + "sound.wav", share + "sound.wav"};
+  o.have_crosshair = false;  // the library cannot read it
+  RunProgram(Script().Wait(20).Esc(), o);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "soundpath: could not load /opt/sp/bin/crosshair.bmp (the library could not read "
+            "it); using the default pointer\n");
+  EXPECT_EQ(Named("load_bitmap").size(), 1u);
 }
 
 TEST(Loop, ATurnDrawsTheLineThenLeftThenRightThenDel) {
