@@ -2,11 +2,13 @@
 // entry starting it where its data files are.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "capture.h"
 #include "harness.h"
 #include "xpm_reader.h"
 
@@ -46,6 +48,7 @@ std::string EntryValue(const std::string& file, const std::string& key) {
 // The entry that `cmake --install` writes into a scratch prefix, or the one named in
 // SOUNDPATH_DESKTOP_ENTRY (the package's, installed on this machine).
 TEST(Desktop, TheInstalledEntryStartsTheProgramWithItsFilesFound) {
+  if (e2e::WineExe()) GTEST_SKIP() << "the desktop entry is the Linux package's";
   char tmpl[] = "/tmp/soundpath-install-XXXXXX";
   ASSERT_NE(mkdtemp(tmpl), nullptr);
   std::string prefix = std::string(tmpl) + "/usr";
@@ -64,11 +67,14 @@ TEST(Desktop, TheInstalledEntryStartsTheProgramWithItsFilesFound) {
   how.workdir = EntryValue(entry, "Path");
   EXPECT_EQ(how.exe, prefix + "/bin/soundpath");
   EXPECT_EQ(how.workdir, prefix + "/share/soundpath");
-  {
-    // Started as a desktop launcher starts it: that command, in that directory.
+  // Started as a desktop launcher starts it: that command, in that directory; then as a user
+  // types it in a terminal, in an empty folder.
+  for (const std::string workdir : {how.workdir, std::string()}) {
+    how.workdir = workdir;
+    how.with_crosshair = how.with_sound = false;
     Program p(how);
     ASSERT_TRUE(p.WaitForWindow());
-    EXPECT_EQ(p.Stderr(), "") << "both data files are found";
+    EXPECT_EQ(p.Stderr(), "") << "both data files are found from " << workdir;
     p.MoveTo(400, 300);
     Program::Cursor c = p.PointerImage();
     EXPECT_EQ(c.xhot, 15) << "the crosshair, not the default arrow";
@@ -77,6 +83,54 @@ TEST(Desktop, TheInstalledEntryStartsTheProgramWithItsFilesFound) {
     EXPECT_EQ(p.WaitForExit(1000), 0);
   }
   std::filesystem::remove_all(tmpl);
+}
+
+// The Windows installer, silent as a deployment runs it: the program it installs starts from the
+// Start-menu shortcut, finds its files and plays; the uninstaller leaves nothing behind.
+TEST(Desktop, TheWindowsInstallerInstallsAShortcutThatPlaysAndUninstallsEverything) {
+  const char* installer = std::getenv("SOUNDPATH_E2E_INSTALLER");
+  if (!e2e::WineExe() || installer == nullptr) GTEST_SKIP() << "for the Windows installer";
+  namespace fs = std::filesystem;
+  const std::string dir = e2e::WineUserFolder() + "/AppData/Local/Programs/soundpath";
+  const std::string shortcut =
+      e2e::WineUserFolder() +
+      "/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/soundpath.lnk";
+  const std::string key =
+      "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\soundpath";
+  ASSERT_EQ(e2e::RunWine({installer, "/S"}), 0);
+  for (const char* f :
+       {"soundpath.exe", "crosshair.bmp", "sound.wav", "README.txt", "uninstall.exe"})
+    EXPECT_TRUE(fs::exists(dir + "/" + f)) << f;
+  ASSERT_TRUE(fs::exists(shortcut));
+  std::string entry;
+  EXPECT_EQ(e2e::RunWine({"reg", "query", key}, &entry), 0);
+  for (const char* value : {"DisplayName", "DisplayVersion", "0.1.0", "DisplayIcon",
+                            "UninstallString", "QuietUninstallString"})
+    EXPECT_NE(entry.find(value), std::string::npos) << value << " in " << entry;
+  {
+    Launch how;
+    how.exe = shortcut;
+    how.with_crosshair = how.with_sound = false;
+    Program p(how);
+    ASSERT_TRUE(p.WaitForWindow()) << "no window, or a message box first";
+    ASSERT_TRUE(p.PointAt(400, 300));
+    EXPECT_EQ(p.PointerImage().xhot, 15) << "the crosshair";
+    p.Click(1);
+    p.Click(3);
+    e2e::SleepMs(4300);  // one point: the fade alone
+    p.Key("Escape");
+    EXPECT_EQ(p.WaitForExit(2000), 0);
+    double peak = 0;
+    for (const e2e::Window& w : e2e::Analyse(e2e::ReadCapture(p.CapturePath()), 2048))
+      peak = std::max(peak, w.level);
+    EXPECT_GT(peak, 0.01) << "the sample was heard";
+  }
+  // The uninstaller runs on from a copy of itself in the temporary folder.
+  ASSERT_EQ(e2e::RunWine({dir + "/uninstall.exe", "/S"}), 0);
+  for (int i = 0; i < 100 && fs::exists(dir); i++) e2e::SleepMs(100);
+  EXPECT_FALSE(fs::exists(dir));
+  EXPECT_FALSE(fs::exists(shortcut));
+  EXPECT_NE(e2e::RunWine({"reg", "query", key}), 0) << "the Apps & features entry is gone";
 }
 
 }  // namespace

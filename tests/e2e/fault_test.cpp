@@ -228,6 +228,104 @@ TEST(Faults, SignalsEndItCleanlyEvenInTheMiddleOfARun) {
   }
 }
 
+// Wherever it is started, it finds the files beside itself, in a folder of any name.
+TEST(Faults, FromAnotherFolderTheFilesBesideTheProgramAreFoundWhateverTheFolderIsNamed) {
+  Launch how;
+  how.with_crosshair = how.with_sound = false;  // the working folder holds nothing
+  how.exe_folder = "Zoë 王芳";
+  how.data_beside_exe = true;
+  Program p(how);
+  // Under Wine a message box would hold the window's first turn back.
+  ASSERT_TRUE(p.WaitForWindow()) << p.Stderr();
+  EXPECT_EQ(p.Stderr(), "");
+  ASSERT_TRUE(p.PointAt(400, 300));
+  EXPECT_EQ(p.PointerImage().xhot, 15) << "the crosshair";
+  p.Click(1);
+  p.Click(3);
+  e2e::SleepMs(4300);  // one point: the run is the fade alone
+  EXPECT_GT(CapturedPeak(p), 0.01) << "the sample was heard";
+  p.Key("Escape");
+  EXPECT_EQ(p.WaitForExit(2000), 0);
+}
+
+TEST(Faults, StartedElsewhereTheWorkingFolderComesFirstAndARefusedFileIsNotSwapped) {
+  if (e2e::WineExe()) GTEST_SKIP() << "the build tree is the Linux program's";
+  auto start = [](const std::string& sound) {
+    Launch how;
+    how.exe = SOUNDPATH_BIN;  // the build tree, with its files beside the program
+    how.with_crosshair = how.with_sound = false;
+    how.prepare = [=](const std::string& dir) { Put(dir, "sound.wav", sound); };
+    return how;
+  };
+  {
+    Program p(start("<none>"));
+    ASSERT_TRUE(p.WaitForWindow());
+    EXPECT_EQ(p.Stderr(), "") << "an empty folder: the build tree's files";
+    p.MoveTo(400, 300);
+    EXPECT_EQ(p.PointerImage().xhot, 15);
+    p.Key("Escape");
+    EXPECT_EQ(p.WaitForExit(2000), 0);
+  }
+  {
+    // The same tone said to be at half the rate: an octave below the build tree's.
+    std::string low = faults::Wav(1, 44100, 16, 22050);
+    low.replace(24, 8, faults::Wav(1, 22050, 16, 0).substr(24, 8));
+    Program p(start(low));
+    ASSERT_TRUE(p.WaitForWindow());
+    EXPECT_EQ(p.Stderr(), "");
+    p.MoveTo(400, 300);
+    p.Click(3);  // no point: the fade alone, at the sample's own pitch
+    e2e::SleepMs(4300);
+    p.Key("Escape");
+    EXPECT_EQ(p.WaitForExit(2000), 0);
+    std::vector<e2e::Window> w = e2e::Analyse(e2e::ReadCapture(p.CapturePath()), 4096);
+    double pitch = 0, loud = 0;
+    for (const e2e::Window& x : w)
+      if (x.level > loud) loud = x.level, pitch = x.pitch_hz;
+    EXPECT_NEAR(pitch, 220.5, 3) << "the working folder's sound.wav";
+  }
+  {
+    Program p(start("this is not a wave file"));
+    ASSERT_TRUE(p.WaitForWindow());
+    EXPECT_EQ(
+        p.Stderr(),
+        "soundpath: could not load sound.wav (not a WAV file); right click will do nothing\n");
+    p.MoveTo(400, 300);
+    p.Click(3);
+    EXPECT_TRUE(LoopIsTurning(p, 123, 234)) << "not swapped for the build tree's sample";
+    p.Key("Escape");
+    EXPECT_EQ(p.WaitForExit(2000), 0);
+  }
+}
+
+// The X server going away (a logout) is a race with whatever the program is drawing: several
+// tries per case.
+TEST(Faults, WhenTheDisplayGoesAwayItEndsWithOneLineAndStatusOne) {
+  if (e2e::WineExe()) GTEST_SKIP() << "Wine's own X connection is not the program's";
+  for (const std::string when : {"idle", "moving the pointer", "in a run"})
+    for (int attempt = 0; attempt < 4; attempt++) {
+      Launch how;
+      how.own_display = true;
+      Program p(how);
+      ASSERT_TRUE(p.WaitForWindow()) << when;
+      if (when == "in a run") {
+        p.MoveTo(100, 100);
+        p.Click(1);
+        p.MoveTo(700, 500);
+        p.Click(1);
+        p.Click(3);
+        e2e::SleepMs(300 + 100 * attempt);
+      } else if (when == "moving the pointer") {
+        for (int i = 0; i < 60 + 10 * attempt; i++) p.MoveTo(100 + 7 * i, 300 + i % 50, 4);
+      } else {
+        e2e::SleepMs(100 * attempt);
+      }
+      p.EndDisplay();
+      EXPECT_EQ(p.WaitForExit(3000), 1) << when << ", try " << attempt;
+      EXPECT_EQ(p.Stderr(), "soundpath: the display went away\n") << when << ", try " << attempt;
+    }
+}
+
 TEST(Faults, FiftyRunsInARowLeaveOneVoiceAndNoGrowth) {
   Program p;
   ASSERT_TRUE(p.WaitForWindow());

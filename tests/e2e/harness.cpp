@@ -6,6 +6,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,11 +51,12 @@ void StopXvfb() {
   }
 }
 
-std::string StartXvfb() {
+// Starts an X server on a free display; returns its name.
+std::string StartXvfb(pid_t& pid) {
   int fds[2];
   if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
-  xvfb_pid = fork();
-  if (xvfb_pid == 0) {
+  pid = fork();
+  if (pid == 0) {
     close(fds[0]);
     int devnull = open("/dev/null", O_RDWR);
     dup2(devnull, 0);
@@ -66,7 +68,6 @@ std::string StartXvfb() {
     _exit(127);
   }
   close(fds[1]);
-  std::atexit(StopXvfb);
   std::string number;
   char c;
   while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
@@ -164,7 +165,10 @@ std::string ReadFile(const std::string& path) {
 }  // namespace
 
 const std::string& DisplayName() {
-  static const std::string name = StartXvfb();
+  static const std::string name = [] {
+    std::atexit(StopXvfb);
+    return StartXvfb(xvfb_pid);
+  }();
   return name;
 }
 
@@ -175,6 +179,48 @@ const std::string& SoundServer() {
 
 const char* WineExe() {
   return std::getenv("SOUNDPATH_E2E_WINE_EXE");
+}
+
+namespace {
+
+void UseWinePrefix() {
+#ifdef SOUNDPATH_WINEPREFIX
+  setenv("WINEPREFIX", SOUNDPATH_WINEPREFIX, 0);  // the prefix made once for the test run
+#endif
+  setenv("WINEDEBUG", "-all", 1);
+  // File names are UTF-8 here, as on any desktop today; under the C locale Wine would read them
+  // as another code page, and a folder named "王芳" would not be what Windows sees.
+  setenv("LC_ALL", "C.UTF-8", 1);
+}
+
+}  // namespace
+
+int RunWine(const std::vector<std::string>& args, std::string* out) {
+  UseWinePrefix();
+  std::string command = "DISPLAY=" + DisplayName() + " wine";
+  for (const std::string& a : args) {
+    command += " '";
+    for (char c : a) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    command += "'";
+  }
+  FILE* p = popen((command + " 2>/dev/null").c_str(), "r");
+  if (p == nullptr) return -1;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+    if (out != nullptr) out->append(buf, n);
+  const int st = pclose(p);
+  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+std::string WineDriveC() {
+  UseWinePrefix();
+  return std::string(std::getenv("WINEPREFIX")) + "/drive_c";
+}
+
+std::string WineUserFolder() {
+  const passwd* me = getpwuid(getuid());
+  return WineDriveC() + "/users/" + (me != nullptr ? me->pw_name : "root");
 }
 
 void SleepMs(int ms) {
@@ -209,9 +255,21 @@ Program::Program(const Launch& how) {
     fs::permissions(dir_ + "/work", fs::perms::none);
   }
 
-  const std::string& display = how.display_override.empty() ? DisplayName() : how.display_override;
+  const std::string display = how.own_display                ? StartXvfb(xvfb_pid_)
+                              : how.display_override.empty() ? DisplayName()
+                                                             : how.display_override;
   const std::string workdir = how.workdir.empty() ? dir_ + "/work" : how.workdir;
-  const std::string exe = !how.exe.empty() ? how.exe : WineExe() ? WineExe() : SOUNDPATH_BIN;
+  std::string exe = how.exe;
+  if (exe.empty()) {
+    const fs::path built = WineExe() ? WineExe() : SOUNDPATH_BIN,
+                   copy = dir_ + "/" + how.exe_folder;
+    fs::create_directories(copy);
+    fs::copy_file(built, copy / built.filename());
+    if (how.data_beside_exe)
+      for (const char* name : {"crosshair.bmp", "sound.wav"})
+        fs::copy_file(data + "/" + name, copy / name);
+    exe = (copy / built.filename()).string();
+  }
   pid_ = fork();
   if (pid_ == 0) {
     if (chdir(workdir.c_str()) != 0) _exit(126);
@@ -230,11 +288,10 @@ Program::Program(const Launch& how) {
     if (drop_root && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(125);
     std::vector<std::string> command = how.wrapper;
     if (WineExe()) {
-#ifdef SOUNDPATH_WINEPREFIX
-      setenv("WINEPREFIX", SOUNDPATH_WINEPREFIX, 0);  // the prefix made once for the test run
-#endif
-      setenv("WINEDEBUG", "-all", 1);
+      UseWinePrefix();
       command.push_back("wine");
+      if (exe.size() > 4 && exe.substr(exe.size() - 4) == ".lnk")
+        command.insert(command.end(), {"start", "/wait", "/unix"});
     }
     command.push_back(exe);
     std::vector<char*> argv;
@@ -246,8 +303,18 @@ Program::Program(const Launch& how) {
   // Windows come and go while the tests look at them (Wine makes short-lived ones of its own):
   // a request about one that has just gone is answered with an error, which is no failure.
   XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-  dpy_ = XOpenDisplay(DisplayName().c_str());
-  if (dpy_ == nullptr) throw std::runtime_error("cannot connect to " + DisplayName());
+  const std::string& watched = how.own_display ? display : DisplayName();
+  dpy_ = XOpenDisplay(watched.c_str());
+  if (dpy_ == nullptr) throw std::runtime_error("cannot connect to " + watched);
+}
+
+void Program::EndDisplay() {
+  // This side lets go first: Xlib ends a process whose connection breaks.
+  XCloseDisplay(dpy_);
+  dpy_ = nullptr;
+  kill(xvfb_pid_, SIGTERM);
+  waitpid(xvfb_pid_, nullptr, 0);
+  xvfb_pid_ = -1;
 }
 
 Program::~Program() {
@@ -257,6 +324,10 @@ Program::~Program() {
   }
   EndRecording();
   if (dpy_ != nullptr) XCloseDisplay(dpy_);
+  if (xvfb_pid_ > 0) {
+    kill(xvfb_pid_, SIGTERM);
+    waitpid(xvfb_pid_, nullptr, 0);
+  }
   std::error_code ignored;
   fs::permissions(dir_ + "/work", fs::perms::owner_all, ignored);
   if (std::getenv("SOUNDPATH_KEEP_E2E") == nullptr) fs::remove_all(dir_, ignored);
@@ -373,10 +444,10 @@ std::string Program::Stderr() const {
   return out;
 }
 
-void Program::MoveTo(int x, int y) {
+void Program::MoveTo(int x, int y, int settle_ms) {
   XTestFakeMotionEvent(dpy_, -1, origin_x_ + x, origin_y_ + y, CurrentTime);
   XFlush(dpy_);
-  SleepMs(50);
+  SleepMs(settle_ms);
 }
 
 bool Program::PointAt(int x, int y) {

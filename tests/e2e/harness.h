@@ -20,6 +20,13 @@ const std::string& DisplayName();
 // The Windows program that the tests run under Wine, or null for the Linux build.
 const char* WineExe();
 
+// Runs `wine ARGS...` in the tests' prefix and waits for it; its status, and what it printed in
+// `out` when given.
+int RunWine(const std::vector<std::string>& args, std::string* out = nullptr);
+// The prefix's C: drive, and the user's folder on it.
+std::string WineDriveC();
+std::string WineUserFolder();
+
 struct Rgb {
   int r, g, b;
   bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
@@ -37,13 +44,20 @@ struct Launch {
   bool with_crosshair = true;
   bool with_sound = true;
   bool with_display = true;
-  std::string display_override;     // e.g. a display nobody serves
-  std::string exe;                  // another binary than the build's, e.g. an installed one
+  std::string display_override;  // e.g. a display nobody serves
+  // The program runs from a copy of its own in this folder of the test's, which holds no data
+  // files unless `data_beside_exe`: so the working folder is where it finds its files, unless a
+  // test says otherwise. `exe` runs another binary where it lies, e.g. an installed one; under
+  // Wine a .lnk is started as the Start menu starts it.
+  std::string exe_folder = "bin";
+  bool data_beside_exe = false;
+  std::string exe;
   std::string workdir;              // start it here instead of in a fresh copy of the data
   bool with_sound_device = true;    // false: no .asoundrc, and so no sound device at all
   bool unreadable_workdir = false;  // the working directory's mode is 000 (run as nobody)
   std::function<void(const std::string& workdir)> prepare;  // lays out the working directory
   std::vector<std::string> wrapper;  // runs the program under this command, e.g. valgrind
+  bool own_display = false;          // an X server of its own, which EndDisplay() can end
 };
 
 // One run of the program in its own working directory and HOME. Its sound output is recorded
@@ -65,7 +79,7 @@ class Program {
   std::string Dir() const { return dir_; }
 
   // Input, held as long as a person holds it: the library samples the state.
-  void MoveTo(int x, int y);
+  void MoveTo(int x, int y, int settle_ms = 50);
   // Moves the pointer, then waits until the program shows that it sees it there (its status
   // line ends with x y): a click that follows lands at (x, y) even when the program is behind,
   // as a person waits to see the pointer on the spot. False when the line never said so.
@@ -76,6 +90,7 @@ class Program {
   void Button(int button, bool down);
   void KeyState(const char* keysym_name, bool down);
   void Signal(int sig);
+  void EndDisplay();    // ends the program's own X server under it (Launch::own_display)
   long RssKiB() const;  // resident memory now
 
   Shot Grab();
@@ -105,6 +120,7 @@ class Program {
   void SayWhatIsSeen(const char* waited_for);
 
   int pid_ = -1;
+  int xvfb_pid_ = -1;
   long record_from_ = -1, record_to_ = -1;  // the program's share of the recording, in bytes
   int status_ = -1;
   int origin_x_ = 0, origin_y_ = 0;
