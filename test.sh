@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds soundpath and its tests, and runs every test:
-#   1. the Windows release (scripts/build-windows.sh): the library for Windows (cached), the
-#      executable and the zip;
+#   1. the release (scripts/release.sh into dist/): the Debian package, the Windows zip and
+#      installer (the library for Windows is cached), built a second time in another folder,
+#      which must give the same bytes;
 #   2. the unit, end-to-end, package and memcheck tests of the normal build (build/), with the
-#      executable's checks and the end-to-end scenarios that apply to it run again under Wine;
+#      release's package, executable and installer checked, and the end-to-end scenarios that
+#      apply to the Windows program run again under Wine;
 #   3. the unit and end-to-end tests again, built with AddressSanitizer and
 #      UndefinedBehaviorSanitizer (build-asan/);
 #   4. a short run of each fuzz target (build-fuzz/, with clang's libFuzzer).
@@ -11,28 +13,29 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 jobs=$(nproc)
-cache=${SOUNDPATH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/soundpath}
 
-echo "== the Windows release"
-zip=$(scripts/build-windows.sh build-windows | tee /dev/stderr | tail -n 1)
-release=$PWD/build-windows/release
-rm -rf "$release" && mkdir -p "$release"
-(cd "$release" && cmake -E tar xf "$zip") # the tests run what ships
-# One Wine prefix, made once and kept: it takes seconds to make and hundreds of megabytes.
-source scripts/packages.sh
-ensure_packages wine wine64
-wineprefix=$cache/wine-$(dpkg-query -W -f='${Version}' wine)
-if [ ! -f "$wineprefix/system.reg" ]; then
-  rm -rf "$wineprefix"
-  export WINEPREFIX=$wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  (DISPLAY= wineboot -i && wineserver -w) >/dev/null 2>&1 || true
-  unset WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
-  [ -f "$wineprefix/system.reg" ] || { echo "could not make a Wine prefix"; exit 1; }
+echo "== the release, built twice"
+scripts/release.sh build-release dist
+again=$(mktemp -d /tmp/soundpath-rebuild-XXXXXX)
+scripts/release.sh "$again/build" "$again/dist" >/dev/null 2>&1
+if ! cmp -s dist/SHA256SUMS "$again/dist/SHA256SUMS"; then
+  echo "FAIL: a rebuild in another folder gave other bytes:"
+  diff dist/SHA256SUMS "$again/dist/SHA256SUMS" || true
+  exit 1
 fi
+rm -rf "$again"
+echo "rebuilt in another folder: the same bytes"
+release=$PWD/build-release/unpacked
+rm -rf "$release" && mkdir -p "$release"
+zip=$(ls "$PWD"/dist/*.zip)
+(cd "$release" && cmake -E tar xf "$zip") # the tests run what ships
+wineprefix=$(scripts/wineprefix.sh)
 
 echo "== the build and its tests"
 scripts/setup.sh test -DSOUNDPATH_WINDOWS_DIR="$release/soundpath" \
-  -DSOUNDPATH_WINDOWS_EXE="$PWD/build-windows/exe/soundpath.exe" -DSOUNDPATH_WINEPREFIX="$wineprefix"
+  -DSOUNDPATH_WINDOWS_EXE="$PWD/build-release/windows/exe/soundpath.exe" \
+  -DSOUNDPATH_WINDOWS_INSTALLER="$(ls "$PWD"/dist/*-setup.exe)" \
+  -DSOUNDPATH_DEB="$(ls "$PWD"/dist/*.deb)" -DSOUNDPATH_WINEPREFIX="$wineprefix"
 
 ctest --test-dir build --output-on-failure
 

@@ -4,7 +4,10 @@
 #     and drivers doing nothing), averaged over ROUNDS turns of IDLE_SECONDS each;
 #   - time from start to the window being mapped;
 #   - peak resident memory after a few clicks;
-#   - wall time of one two-point synthesis run beside the sum of its pauses (14.28 s).
+#   - wall time of one two-point synthesis run beside the sum of its pauses (14.28 s);
+#   - idle CPU of the Windows program under Wine beside the library's floor built for Windows the
+#     same way (bench/idle_floor.cpp, cross-built against the same patched library), each with
+#     Wine's server counted, drawn through Wine's default renderer.
 # It runs under its own Xvfb with the sound going to ALSA's file plugin (it measures time, CPU
 # and memory, not the sound, so it needs no sound server).
 # Needs: the test packages (scripts/setup.sh test), plus xdotool and x11-utils.
@@ -27,7 +30,7 @@ mkdir -p "$work/home" "$work/run"
 cp build/crosshair.bmp build/sound.wav "$work/run/"
 printf 'pcm.!default {\n type file\n slave.pcm "null"\n file "%s"\n format "wav"\n}\n' \
   "$work/capture.wav" >"$work/home/.asoundrc"
-g++ -O2 -Wall -Wextra bench/idle_floor.cpp -o "$work/idle_floor" $(pkg-config --libs allegro)
+g++ -O2 -Wall -Wextra bench/idle_floor.cpp -o "$work/run/idle_floor" $(pkg-config --libs allegro)
 gcc -O2 -Wall -shared -fPIC bench/runtimer.c -o "$work/runtimer.so" -ldl
 
 exec 3< <(exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
@@ -44,8 +47,8 @@ now_ms() { date +%s%3N; }
 start() {
   local t0
   t0=$(now_ms)
-  (cd "$work/run" && exec env LD_PRELOAD="${2:-}" SOUNDPATH_RUNTIMER="$work/runs.txt" \
-    "$1" 2>/dev/null) &
+  (cd "$(dirname "$1")" && exec env LD_PRELOAD="${2:-}" SOUNDPATH_RUNTIMER="$work/runs.txt" \
+    ${3:-} "$1" 2>/dev/null) &
   pid=$!
   until mapped; do sleep 0.005; done
   map_ms=$(($(now_ms) - t0))
@@ -55,11 +58,14 @@ quit() {
   wait "$pid" 2>/dev/null || true
   while mapped; do sleep 0.01; done
 }
+# Idle CPU over IDLE_SECONDS of the process $pid, plus that of the processes named in $extra.
 idle_cpu() {
-  xdotool mousemove 400 300
+  xdotool mousemove "${1:-400}" "${2:-300}"
   sleep 2
-  local a b
-  a=$(ticks "$pid"); sleep "$IDLE_SECONDS"; b=$(ticks "$pid")
+  local a b p
+  a=$(ticks "$pid"); for p in ${extra:-}; do a=$((a + $(ticks "$p"))); done
+  sleep "$IDLE_SECONDS"
+  b=$(ticks "$pid"); for p in ${extra:-}; do b=$((b + $(ticks "$p"))); done
   awk -v d=$((b - a)) -v hz="$hz" -v s="$IDLE_SECONDS" 'BEGIN { printf "%.2f", 100 * d / hz / s }'
 }
 
@@ -68,7 +74,7 @@ idle_cpu() {
 floor_sum=0
 sp_sum=0
 for _ in $(seq "$ROUNDS"); do
-  start "$work/idle_floor"
+  start "$work/run/idle_floor"
   floor_sum=$(awk -v a="$floor_sum" -v b="$(idle_cpu)" 'BEGIN { print a + b }')
   quit
   start "$root/build/soundpath"
@@ -90,11 +96,40 @@ quit
 read -r run_ms run_steps < <(tail -n 1 "$work/runs.txt")
 [ "$run_steps" = 1228 ] || echo "warning: the run made $run_steps adjustments, not 1228" >&2
 
-awk -v f="$floor_cpu" -v c="$sp_cpu" -v m="$sp_map" -v r="$rss" -v run="$run_ms" 'BEGIN {
+# The same idle measure for the Windows program under Wine, in the tests' prefix, with the
+# data files of the release beside both programs; Wine centres its window on the screen.
+scripts/build-windows.sh build-windows >/dev/null
+cmake --build build-windows/exe --target idle_floor >/dev/null
+mkdir -p "$work/win"
+(cd "$work/win" && cmake -E tar xf "$root/build-windows/soundpath-"*"-windows-x64.zip")
+cp build-windows/exe/idle_floor.exe "$work/win/soundpath/"
+export WINEPREFIX=$(scripts/wineprefix.sh) WINEDEBUG=-all
+wine_idle() {
+  start "$work/win/soundpath/$1" "" wine
+  extra=$(pgrep -x wineserver || true)
+  idle_cpu 512 384
+  extra=""
+  quit
+  wineserver -w
+}
+wfloor_sum=0
+wsp_sum=0
+for _ in $(seq "$ROUNDS"); do
+  wfloor_sum=$(awk -v a="$wfloor_sum" -v b="$(wine_idle idle_floor.exe)" 'BEGIN { print a + b }')
+  wsp_sum=$(awk -v a="$wsp_sum" -v b="$(wine_idle soundpath.exe)" 'BEGIN { print a + b }')
+done
+wfloor_cpu=$(awk -v s="$wfloor_sum" -v n="$ROUNDS" 'BEGIN { printf "%.2f", s / n }')
+wsp_cpu=$(awk -v s="$wsp_sum" -v n="$ROUNDS" 'BEGIN { printf "%.2f", s / n }')
+
+awk -v f="$floor_cpu" -v c="$sp_cpu" -v m="$sp_map" -v r="$rss" -v run="$run_ms" \
+  -v wf="$wfloor_cpu" -v wc="$wsp_cpu" 'BEGIN {
   printf "%-44s %10s\n", "measure", "value"
   printf "%-44s %9.2f%%\n", "idle CPU, library floor (idle_floor)", f
   printf "%-44s %9.2f%%\n", "idle CPU, soundpath", c
-  printf "%-44s %10.2f  (target <= 1.5)\n", "idle CPU ratio soundpath / floor", (f > 0 ? c / f : 0)
+  printf "%-44s %10.2f  (target <= 1.2)\n", "idle CPU ratio soundpath / floor", (f > 0 ? c / f : 0)
+  printf "%-44s %9.2f%%\n", "Wine: idle CPU, library floor, with server", wf
+  printf "%-44s %9.2f%%\n", "Wine: idle CPU, soundpath.exe, with server", wc
+  printf "%-44s %10.2f  (target <= 1.2)\n", "Wine: idle CPU ratio soundpath / floor", (wf > 0 ? wc / wf : 0)
   printf "%-44s %7d ms\n", "start to window mapped", m
   printf "%-44s %7.1f MiB\n", "peak resident memory", r / 1024
   printf "%-44s %7.0f ms  (nominal 14280)\n", "two-point run, wall time", run

@@ -213,6 +213,13 @@ int RunWine(const std::vector<std::string>& args, std::string* out) {
   return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
+void WaitForWine() {
+  UseWinePrefix();
+  if (std::system("wineserver -w >/dev/null 2>&1") != 0) {
+    // no server was running
+  }
+}
+
 std::string WineDriveC() {
   UseWinePrefix();
   return std::string(std::getenv("WINEPREFIX")) + "/drive_c";

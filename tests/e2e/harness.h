@@ -23,6 +23,8 @@ const char* WineExe();
 // Runs `wine ARGS...` in the tests' prefix and waits for it; its status, and what it printed in
 // `out` when given.
 int RunWine(const std::vector<std::string>& args, std::string* out = nullptr);
+// Waits until every process of Wine's in the prefix has ended.
+void WaitForWine();
 // The prefix's C: drive, and the user's folder on it.
 std::string WineDriveC();
 std::string WineUserFolder();

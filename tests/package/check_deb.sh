@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
-# Builds the Debian package with CPack and checks it as Debian would: lintian reports nothing,
+# Checks the Debian package as Debian would (the released one, or one CPack builds from BUILD_DIR
+# when none is given): lintian reports nothing,
 # the desktop entry and the AppStream metadata validate, the dependencies were computed from what
 # the program links, and the package holds the program, its data files, icons, manual page,
 # licence and changelog. Then it installs the package with apt and starts the installed program
 # from its desktop entry (the end-to-end test Desktop.TheInstalledEntry...).
-#   check_deb.sh BUILD_DIR WORK_DIR E2E_TESTS
+#   check_deb.sh BUILD_DIR WORK_DIR E2E_TESTS [DEB]
 set -euo pipefail
 build=$1
 work=$2
 e2e_tests=$3
+deb=${4:-}
 id=org.soundpath.soundpath
 rm -rf "$work" && mkdir -p "$work"
-(cd "$build" && cpack -G DEB -B "$work/pkg" >/dev/null)
-deb=$(ls "$work"/pkg/*.deb)
+if [ -z "$deb" ]; then
+  (cd "$build" && cpack -G DEB -B "$work/pkg" >/dev/null)
+  deb=$(ls "$work"/pkg/*.deb)
+fi
 echo "package: $(basename "$deb")"
 fail() { echo "FAIL: $*"; exit 1; }
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Checks the Windows release that scripts/build-windows.sh made: what the zip holds, and what
 # Windows will see of the program: a GUI-subsystem executable with WinMain, importing only DLLs
-# that Windows itself has, and carrying the icon group "A" with the icon made from the pixel map.
+# that Windows itself has, with high-entropy ASLR and NX, carrying the icon groups "A" (for
+# Explorer) and "allegro_icon" (for its window) made from the pixel map, a version resource
+# with the project's version, and a manifest.
 #   check_exe.sh RELEASE_DIR UNSTRIPPED_EXE ICON_TESTS WORK_DIR
 set -euo pipefail
 release=$1
@@ -30,19 +32,46 @@ while read -r dll; do
 done <<<"$imports"
 echo "imports only system DLLs: $(tr '\n' ' ' <<<"$imports")"
 
+for flag in HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT; do
+  grep -qw "$flag" <<<"$headers" || fail "the executable lacks $flag"
+done
+echo "hardening: high-entropy ASLR (HIGH_ENTROPY_VA, DYNAMIC_BASE), NX_COMPAT"
+
 symbols=$(x86_64-w64-mingw32-nm "$unstripped")
 grep -q ' T WinMain$' <<<"$symbols" || fail "no WinMain"
 grep -q ' T _WinMain$' <<<"$symbols" || fail "WinMain has no library _WinMain to hand over to"
 echo "entry: WinMain, handing over to the library's _WinMain"
 
-# The icon group "A", read back from the executable, made into an .ico as Windows would (the
+# Each icon group, read back from the executable, made into an .ico as Windows would (the
 # group's header and entry, the entry's resource id turned into the offset of the image that
-# follows), and checked against the pixel map.
-wrestool -l "$exe" | grep -q -- "--type=14 --name='A'" || fail "no icon group named A"
-wrestool -x --raw --type=14 --name=A -o "$work/group" "$exe"
-[ "$(stat -c %s "$work/group")" -eq 20 ] || fail "the group does not hold exactly one image"
-id=$(od -An -tu2 -j18 -N2 "$work/group" | tr -d ' ')
-wrestool -x --raw --type=3 --name="$id" -o "$work/image" "$exe"
-{ head -c 18 "$work/group"; printf '\x16\x00\x00\x00'; cat "$work/image"; } >"$work/A.ico"
-SOUNDPATH_ICO="$work/A.ico" "$icon_tests" --gtest_filter='Icon.TheIcoFile*' --gtest_brief=1
-echo "icon group A: one 32x32 8-bit image, mask and colours as in the pixel map"
+# follows), and checked against the pixel map. "A" comes first, as Explorer takes the first.
+wrestool -l "$exe" | grep -m1 -- "--type=14" | grep -q -- "--name='A'" || fail "no first icon group A"
+for group in A ALLEGRO_ICON; do
+  wrestool -x --raw --type=14 --name="$group" -o "$work/group" "$exe" || fail "no icon group $group"
+  [ "$(stat -c %s "$work/group")" -eq 20 ] || fail "the group $group does not hold exactly one image"
+  id=$(od -An -tu2 -j18 -N2 "$work/group" | tr -d ' ')
+  wrestool -x --raw --type=3 --name="$id" -o "$work/image" "$exe"
+  { head -c 18 "$work/group"; printf '\x16\x00\x00\x00'; cat "$work/image"; } >"$work/$group.ico"
+  SOUNDPATH_ICO="$work/$group.ico" "$icon_tests" --gtest_filter='Icon.TheIcoFile*' --gtest_brief=1
+done
+echo "icon groups A and ALLEGRO_ICON: one 32x32 8-bit image each, mask and colours as in the pixel map"
+
+# The version resource: its strings, each key followed by its value.
+version=$(sed -n 's/^project(soundpath VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")
+strings=$(wrestool -x --raw --type=16 "$exe" | iconv -f UTF-16LE -t UTF-8 | tr -c '[:print:]' '\n' |
+  grep -v '^.\{0,1\}$')
+value() { grep -A1 -x "$1" <<<"$strings" | sed -n 2p; }
+for pair in ProductName=soundpath FileDescription=soundpath FileVersion="$version" \
+  ProductVersion="$version" OriginalFilename=soundpath.exe; do
+  [ "$(value "${pair%%=*}")" = "${pair#*=}" ] || fail "version resource: ${pair%%=*} is '$(value "${pair%%=*}")'"
+done
+grep -q "soundpath developers.*MIT" <<<"$(value LegalCopyright)" || fail "version resource: LegalCopyright"
+echo "version resource: soundpath $version, $(value LegalCopyright)"
+
+manifest=$(wrestool -x --raw --type=24 --name=1 "$exe")
+for want in 35138b9a-5d96-4fbd-8e2d-a2440225f93a 4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 \
+  1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a \
+  '"Microsoft.Windows.Common-Controls" version="6.0.0.0"' '>unaware</dpiAwareness>' 'level="asInvoker"'; do
+  grep -qF -- "$want" <<<"$manifest" || fail "the manifest lacks $want"
+done
+echo "manifest: Windows 7 to 11, Common Controls 6, DPI unaware, as invoker"
