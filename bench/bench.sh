@@ -33,6 +33,14 @@ printf 'pcm.!default {\n type file\n slave.pcm "null"\n file "%s"\n format "wav"
 g++ -O2 -Wall -Wextra bench/idle_floor.cpp -o "$work/run/idle_floor" $(pkg-config --libs allegro)
 gcc -O2 -Wall -shared -fPIC bench/runtimer.c -o "$work/runtimer.so" -ldl
 
+# The Windows release and the floor built for Windows, and the tests' Wine prefix.
+scripts/build-windows.sh build-windows >/dev/null
+cmake --build build-windows/exe --target idle_floor >/dev/null
+mkdir -p "$work/win"
+(cd "$work/win" && cmake -E tar xf "$root/build-windows/soundpath-"*"-windows-x64.zip")
+cp build-windows/exe/idle_floor.exe "$work/win/soundpath/"
+wineprefix=$(scripts/wineprefix.sh)
+
 exec 3< <(exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
 xvfb=$!
 read -r -u 3 dpy
@@ -98,12 +106,7 @@ read -r run_ms run_steps < <(tail -n 1 "$work/runs.txt")
 
 # The same idle measure for the Windows program under Wine, in the tests' prefix, with the
 # data files of the release beside both programs; Wine centres its window on the screen.
-scripts/build-windows.sh build-windows >/dev/null
-cmake --build build-windows/exe --target idle_floor >/dev/null
-mkdir -p "$work/win"
-(cd "$work/win" && cmake -E tar xf "$root/build-windows/soundpath-"*"-windows-x64.zip")
-cp build-windows/exe/idle_floor.exe "$work/win/soundpath/"
-export WINEPREFIX=$(scripts/wineprefix.sh) WINEDEBUG=-all
+export WINEPREFIX=$wineprefix WINEDEBUG=-all
 wine_idle() {
   start "$work/win/soundpath/$1" "" wine
   extra=$(pgrep -x wineserver || true)

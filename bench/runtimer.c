@@ -1,7 +1,7 @@
 /* Preloaded into soundpath by bench.sh: notes the wall-clock time of the library calls that
    open and close one synthesis run, so that the run's length can be set beside the sum of its
-   pauses. A run starts at play_sample; it is over when the loop draws its next status line
-   after a fade step at volume 1. Times go to the file named by SOUNDPATH_RUNTIMER. */
+   pauses. A run starts at play_sample; it is over when the pause after its fade step at
+   volume 1 is. Times go to the file named by SOUNDPATH_RUNTIMER. */
 #define _GNU_SOURCE
 #include <allegro.h>
 #include <dlfcn.h>
@@ -35,9 +35,10 @@ void adjust_sample(const SAMPLE *spl, int vol, int pan, int freq, int loop) {
   real(spl, vol, pan, freq, loop);
 }
 
-void textout_ex(BITMAP *bmp, const FONT *f, const char *s, int x, int y, int color, int bg) {
-  static void (*real)(BITMAP *, const FONT *, const char *, int, int, int, int);
-  if (!real) real = dlsym(RTLD_NEXT, "textout_ex");
+void rest(unsigned int ms) {
+  static void (*real)(unsigned int);
+  if (!real) real = dlsym(RTLD_NEXT, "rest");
+  real(ms);
   if (started >= 0 && faded) {
     FILE *out = fopen(getenv("SOUNDPATH_RUNTIMER"), "a");
     if (out) {
@@ -46,5 +47,4 @@ void textout_ex(BITMAP *bmp, const FONT *f, const char *s, int x, int y, int col
     }
     started = -1;
   }
-  real(bmp, f, s, x, y, color, bg);
 }

@@ -40,9 +40,10 @@ constexpr int kLeftButton = 1;
 constexpr int kRightButton = 2;
 
 constexpr unsigned kClickPauseMs = 100;
-// A turn with nothing to do sleeps this long, so that the idle program does not keep a core
-// busy; still far shorter than any click a person makes.
-constexpr unsigned kIdlePauseMs = 10;
+// A turn with nothing to do sleeps this long, so that the idle program costs little more than
+// the library's own idle work (each wake-up costs a little); still shorter than any click a
+// person makes, so that no click is missed.
+constexpr unsigned kIdlePauseMs = 20;
 
 constexpr int kExitOk = 0;
 constexpr int kExitCannotStart = 1;   // no window, keyboard or mouse

@@ -115,7 +115,7 @@ TEST(Loop, CloseButtonQuitsLikeEsc) {
   s.Raw(1000).close = true;
   fake::Reset(s.Esc());
   EXPECT_EQ(RunShell(), 0);
-  EXPECT_LT(fake::now_ms, 60);
+  EXPECT_LE(fake::now_ms, 50 + 20) << "within one idle pause";
 }
 
 TEST(Loop, SigintAndSigtermEndItWithTheShellsStatusEvenInARun) {
@@ -126,7 +126,7 @@ TEST(Loop, SigintAndSigtermEndItWithTheShellsStatusEvenInARun) {
     fake::Reset(idle.Esc());
     EXPECT_EQ(RunShell(), 128 + sig);
     EXPECT_EQ(fake::calls.back().name, "allegro_exit");
-    EXPECT_LT(fake::now_ms, 60);
+    EXPECT_LE(fake::now_ms, 50 + 20) << "within one idle pause";
 
     Script run;
     run.Click(200, 100).Click(600, 400).RightClick(3000);
@@ -159,8 +159,8 @@ TEST(Loop, TheStatusLineIsDrawnOnlyWhenItChangesOrWasDrawnOverAndIdleTurnsRestBr
   EXPECT_EQ(lines.size(), 3 + clears.size());
   EXPECT_GT(lines.back().at_ms, clears.back().at_ms);
   auto rests = Named("rest");
-  for (const Call& r : rests) EXPECT_TRUE(r.args == Ints{10} || r.args == Ints{100});
-  EXPECT_GE(rests.size(), 40u) << "an idle turn rests 10 ms and turns again";
+  for (const Call& r : rests) EXPECT_TRUE(r.args == Ints{20} || r.args == Ints{100});
+  EXPECT_GE(rests.size(), 20u) << "an idle turn rests 20 ms and turns again";
 }
 
 TEST(StartUp, DataFilesAreLookedForHereThenBesideTheProgramThenInItsDataFolderAndOnlyThere) {
