@@ -47,7 +47,7 @@ read -r -u 3 dpy
 export DISPLAY=":$dpy" HOME="$work/home"
 hz=$(getconf CLK_TCK)
 
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
 mapped() { xwininfo -root -children 2>/dev/null | grep -q '800x600'; }
 now_ms() { date +%s%3N; }
 
@@ -105,11 +105,15 @@ read -r run_ms run_steps < <(tail -n 1 "$work/runs.txt")
 [ "$run_steps" = 1228 ] || echo "warning: the run made $run_steps adjustments, not 1228" >&2
 
 # The same idle measure for the Windows program under Wine, in the tests' prefix, with the
-# data files of the release beside both programs; Wine centres its window on the screen.
+# data files of the release beside both programs; Wine centres its window on the screen. Its
+# sound goes to a private PulseAudio server: without a sound device the program would wait in
+# its message box saying so.
 export WINEPREFIX=$wineprefix WINEDEBUG=-all
+source scripts/pulse.sh
+start_pulse "$work/pulse"
 wine_idle() {
-  start "$work/win/soundpath/$1" "" wine
-  extra=$(pgrep -x wineserver || true)
+  start "$work/win/soundpath/$1" "" wine  # the launcher becomes the Windows program
+  extra=$(pgrep -n -x 'wineserver(64)?')  # Debian's is wineserver64
   idle_cpu 512 384
   extra=""
   quit

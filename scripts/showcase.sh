@@ -19,12 +19,8 @@ trap 'kill $(jobs -p) $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/home" "$work/run" docs
 cp build/crosshair.bmp build/sound.wav "$work/run/"
 printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' >"$work/home/.asoundrc"
-mkdir -p "$work/pulse"
-XDG_RUNTIME_DIR="$work/pulse" HOME="$work/pulse" pulseaudio -n --daemonize=no --exit-idle-time=-1 \
-  --use-pid-file=no --disable-shm -L "module-null-sink sink_name=capture rate=44100 channels=2" \
-  -L "module-native-protocol-unix auth-anonymous=1 socket=$work/pulse/native" >/dev/null 2>&1 &
-until [ -S "$work/pulse/native" ]; do sleep 0.05; done
-export PULSE_SERVER="unix:$work/pulse/native"
+source scripts/pulse.sh
+start_pulse "$work/pulse"
 parec -d capture.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=10 \
   >"$work/capture.raw" &
 recorder=$!
