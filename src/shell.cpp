@@ -121,10 +121,10 @@ std::vector<std::string> DataPlaces() {
   return places;
 }
 
-// The first place where `name` is, or "" with `why` saying where it was looked for. Only that
-// place is used: a file there that is refused is reported, not swapped for another one.
-std::string FindDataFile(const char* name, std::string& why) {
-  const std::vector<std::string> places = DataPlaces();
+// The first of `places` where `name` is, or "" with `why` saying where it was looked for. Only
+// that place is used: a file there that is refused is reported, not swapped for another one.
+std::string FindDataFile(const char* name, const std::vector<std::string>& places,
+                         std::string& why) {
   for (const std::string& place : places)
     if (lib::file_exists((place + name).c_str())) return place + name;
   why = "it is missing; looked in the working folder";
@@ -135,9 +135,10 @@ std::string FindDataFile(const char* name, std::string& why) {
 
 // Loads the data file `name` with `load` once `check` accepts it; null, with `why` said, if not.
 template <class Handle>
-Handle* LoadDataFile(const char* name, std::string (*check)(ReadAt, const void*, uint64_t),
+Handle* LoadDataFile(const char* name, const std::vector<std::string>& places,
+                     std::string (*check)(ReadAt, const void*, uint64_t),
                      Handle* (*load)(const char*), std::string& path, std::string& why) {
-  path = FindDataFile(name, why);
+  path = FindDataFile(name, places, why);
   if (path.empty()) {
     path = name;
     return nullptr;
@@ -209,8 +210,10 @@ int RunShell() {
   std::signal(SIGINT, OnStopSignal);
   std::signal(SIGTERM, OnStopSignal);
 
+  const std::vector<std::string> places = DataPlaces();
   std::string path, why;
-  BITMAP* crosshair = LoadDataFile(kCrosshairFile, CheckPointerBmp, lib::load_bitmap, path, why);
+  BITMAP* crosshair =
+      LoadDataFile(kCrosshairFile, places, CheckPointerBmp, lib::load_bitmap, path, why);
   lib::set_mouse_sprite(crosshair);
   // Without the image the library's arrow stays, and so must the arrow's own hot spot.
   if (crosshair != nullptr)
@@ -222,7 +225,7 @@ int RunShell() {
   lib::enable_hardware_cursor();
   lib::show_mouse_on_screen();
 
-  SAMPLE* sound = LoadDataFile(kSoundFile, CheckSampleWav, lib::load_sample, path, why);
+  SAMPLE* sound = LoadDataFile(kSoundFile, places, CheckSampleWav, lib::load_sample, path, why);
   if (sound == nullptr)
     Complain("could not load " + path + " (" + Reason(why) + "); right click will do nothing");
   ShowNotices();
