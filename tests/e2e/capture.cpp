@@ -79,6 +79,12 @@ double LastAudible(const std::vector<Window>& w) {
   return last > 3 ? w[last - 3].level : 0;
 }
 
+double PeakLevel(const std::string& path) {
+  double peak = 0;
+  for (const Window& x : Analyse(ReadCapture(path), 2048)) peak = std::fmax(peak, x.level);
+  return peak;
+}
+
 int CountRises(const std::vector<Window>& w, double low, double high) {
   double loud = 0;
   for (const Window& x : w) loud = std::fmax(loud, x.level);

@@ -35,4 +35,8 @@ double LastAudible(const std::vector<Window>& w);
 
 int CountRises(const std::vector<Window>& w, double low, double high);
 
+// The level of the loudest window of 2048 samples in the recording at `path`: above 0.01 when
+// the sample was heard at all.
+double PeakLevel(const std::string& path);
+
 }  // namespace e2e

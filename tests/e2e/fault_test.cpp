@@ -54,13 +54,6 @@ bool LoopIsTurning(Program& p, int x, int y) {
   return false;
 }
 
-double CapturedPeak(const Program& p) {
-  double peak = 0;
-  for (const e2e::Window& w : e2e::Analyse(e2e::ReadCapture(p.CapturePath()), 2048))
-    peak = std::max(peak, w.level);
-  return peak;
-}
-
 class FileCase : public ::testing::TestWithParam<faults::Case> {};
 
 TEST_P(FileCase, StartsSaysWhatIsWrongAndKeepsWorking) {
@@ -96,7 +89,7 @@ TEST_P(FileCase, StartsSaysWhatIsWrongAndKeepsWorking) {
   p.Click(3);
   if (c.sound_usable) {
     e2e::SleepMs(4300);  // one point: the run is the fade alone
-    EXPECT_GT(CapturedPeak(p), 0.01) << "the sample was heard";
+    EXPECT_GT(e2e::PeakLevel(p.CapturePath()), 0.01) << "the sample was heard";
   } else {
     EXPECT_TRUE(LoopIsTurning(p, 123, 234)) << "a right click without a sample does nothing";
   }
@@ -149,7 +142,7 @@ TEST(Faults, BothButtonsTogetherMarkThenPlay) {
   p.Button(1, false);
   p.Button(3, false);
   e2e::SleepMs(4300);
-  EXPECT_GT(CapturedPeak(p), 0.01);
+  EXPECT_GT(e2e::PeakLevel(p.CapturePath()), 0.01);
   p.MoveTo(600, 500);
   e2e::SleepMs(100);
   e2e::Shot s = p.Grab();
@@ -202,7 +195,7 @@ TEST(Faults, RightClicksWithNoPointOrTenPointsPlayAndReturn) {
   p.Click(3);
   e2e::SleepMs(4700);
   EXPECT_TRUE(LoopIsTurning(p, 10, 500)) << "the run is over";
-  EXPECT_GT(CapturedPeak(p), 0.01);
+  EXPECT_GT(e2e::PeakLevel(p.CapturePath()), 0.01);
   p.Key("Escape");
   EXPECT_EQ(p.WaitForExit(2000), 0);
 }
@@ -244,7 +237,7 @@ TEST(Faults, FromAnotherFolderTheFilesBesideTheProgramAreFoundWhateverTheFolderI
   p.MoveTo(420, 320);
   EXPECT_EQ(p.PointerImage().xhot, 15) << "the crosshair";
   e2e::SleepMs(4300);  // one point: the run is the fade alone
-  EXPECT_GT(CapturedPeak(p), 0.01) << "the sample was heard";
+  EXPECT_GT(e2e::PeakLevel(p.CapturePath()), 0.01) << "the sample was heard";
   p.Key("Escape");
   EXPECT_EQ(p.WaitForExit(2000), 0);
 }

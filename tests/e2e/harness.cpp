@@ -38,17 +38,21 @@ constexpr int kWindowH = 600;
 
 pid_t xvfb_pid = -1;
 
+// Ends a server this harness started, and waits for it.
+void Stop(pid_t& pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
+  pid = -1;
+}
+
 void StopXvfb() {
   // Wine's own processes outlive the program for a while, holding on to this X server.
   if (xvfb_pid > 0 && WineExe() != nullptr)
     if (std::system("wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1") != 0) {
       // nothing of Wine's was left running
     }
-  if (xvfb_pid > 0) {
-    kill(xvfb_pid, SIGTERM);
-    waitpid(xvfb_pid, nullptr, 0);
-    xvfb_pid = -1;
-  }
+  Stop(xvfb_pid);
 }
 
 // Starts an X server on a free display; returns its name.
@@ -83,12 +87,8 @@ pid_t pulse_pid = -1, recorder_pid = -1;
 std::string recording;
 
 void StopPulse() {
-  for (pid_t* pid : {&recorder_pid, &pulse_pid})
-    if (*pid > 0) {
-      kill(*pid, SIGTERM);
-      waitpid(*pid, nullptr, 0);
-      *pid = -1;
-    }
+  Stop(recorder_pid);
+  Stop(pulse_pid);
 }
 
 // The bytes recorded so far, in whole stereo frames of two 16-bit samples.
@@ -220,14 +220,11 @@ void WaitForWine() {
   }
 }
 
-std::string WineDriveC() {
-  UseWinePrefix();
-  return std::string(std::getenv("WINEPREFIX")) + "/drive_c";
-}
-
 std::string WineUserFolder() {
+  UseWinePrefix();
   const passwd* me = getpwuid(getuid());
-  return WineDriveC() + "/users/" + (me != nullptr ? me->pw_name : "root");
+  return std::string(std::getenv("WINEPREFIX")) + "/drive_c/users/" +
+         (me != nullptr ? me->pw_name : "root");
 }
 
 void SleepMs(int ms) {
@@ -319,9 +316,7 @@ void Program::EndDisplay() {
   // This side lets go first: Xlib ends a process whose connection breaks.
   XCloseDisplay(dpy_);
   dpy_ = nullptr;
-  kill(xvfb_pid_, SIGTERM);
-  waitpid(xvfb_pid_, nullptr, 0);
-  xvfb_pid_ = -1;
+  Stop(xvfb_pid_);
 }
 
 Program::~Program() {
@@ -331,10 +326,7 @@ Program::~Program() {
   }
   EndRecording();
   if (dpy_ != nullptr) XCloseDisplay(dpy_);
-  if (xvfb_pid_ > 0) {
-    kill(xvfb_pid_, SIGTERM);
-    waitpid(xvfb_pid_, nullptr, 0);
-  }
+  Stop(xvfb_pid_);
   std::error_code ignored;
   fs::permissions(dir_ + "/work", fs::perms::owner_all, ignored);
   if (std::getenv("SOUNDPATH_KEEP_E2E") == nullptr) fs::remove_all(dir_, ignored);

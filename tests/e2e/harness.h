@@ -25,8 +25,7 @@ const char* WineExe();
 int RunWine(const std::vector<std::string>& args, std::string* out = nullptr);
 // Waits until every process of Wine's in the prefix has ended.
 void WaitForWine();
-// The prefix's C: drive, and the user's folder on it.
-std::string WineDriveC();
+// The user's folder on the prefix's C: drive.
 std::string WineUserFolder();
 
 struct Rgb {
