@@ -8,8 +8,9 @@
 #   - idle CPU of the Windows program under Wine beside the library's floor built for Windows the
 #     same way (bench/idle_floor.cpp, cross-built against the same patched library), each with
 #     Wine's server counted, drawn through Wine's default renderer.
-# It runs under its own Xvfb with the sound going to ALSA's file plugin (it measures time, CPU
-# and memory, not the sound, so it needs no sound server).
+# It runs under its own Xvfb with the Linux program's sound going to ALSA's file plugin (it
+# measures time, CPU and memory, not the sound); the Windows program plays into a private
+# PulseAudio server, the sound device Wine can use here.
 # Needs: the test packages (scripts/setup.sh test), plus xdotool and x11-utils.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -19,20 +19,15 @@ jobs=$(nproc)
 cache=${SOUNDPATH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/soundpath}
 version=4.4.3.1
 mkdir -p "$cache"
-if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
-  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null) ||
-    { echo "not a git checkout: set SOURCE_DATE_EPOCH to the release's time"; exit 1; }
-fi
-export SOURCE_DATE_EPOCH
+release_time
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 
 # The Debian archive that this machine's apt uses (its mirror or proxy), from its own sources:
 # one-line entries ("deb URI SUITE ...") or deb822 ones (URIs:/Suites:), the first that serves
 # the release itself rather than its security or update suites.
 debian_mirror() {
-  local suite
-  suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
   cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources \
-    2>/dev/null | awk -v suite="$suite" '
+    2>/dev/null | awk -v suite="$codename" '
     /^[ \t]*#/ { next }
     /^[ \t]*deb[ \t]/ {
       line = $0; sub(/\[[^]]*\]/, "", line); split(line, f)
@@ -55,7 +50,7 @@ if [ ! -f "$tarball" ]; then
   cat >"$apt_dir/sources/debian-src.sources" <<SRC
 Types: deb-src
 URIs: $mirror
-Suites: $(. /etc/os-release && echo "$VERSION_CODENAME")
+Suites: $codename
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
@@ -78,7 +73,7 @@ key=$( (sha256sum "$tarball" | cut -c1-64; cat windows/allegro-patches/*.patch c
 # Every address the library keeps in an integer must survive 64-bit Windows, where `long` is 32
 # bits (windows/allegro-patches/02-*): a cast that would cut one short fails the build.
 lib_flags=(-DSHARED=OFF -DWANT_EXAMPLES=OFF -DWANT_TOOLS=OFF -DWANT_TESTS=OFF -DWANT_DOCS=OFF -DWANT_ALLEGROGL=OFF -DWANT_LOADPNG=OFF -DWANT_LOGG=OFF -DWANT_JPGALLEG=OFF)
-lib_cflags="-Werror=pointer-to-int-cast -Werror=int-to-pointer-cast"  # and no build path in it:
+lib_cflags="-Werror=pointer-to-int-cast -Werror=int-to-pointer-cast"
 lib=$cache/allegro-$version-mingw64-$key
 if [ ! -f "$lib/lib/liballeg.a" ]; then
   started=$(date +%s)
@@ -89,7 +84,8 @@ if [ ! -f "$lib/lib/liballeg.a" ]; then
   done
   cmake -S "$work/allegro-$version" -B "$work/build" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake" -DCMAKE_INSTALL_PREFIX="$lib.part" \
-    "${lib_flags[@]}" "-DCMAKE_C_FLAGS=$lib_cflags -ffile-prefix-map=$work=." >"$work/configure.log"
+    "${lib_flags[@]}" "-DCMAKE_C_FLAGS=$lib_cflags -ffile-prefix-map=$work=." \
+    >"$work/configure.log"  # and no path of the build folder in the library
   cmake --build "$work/build" -j "$jobs" >"$work/build.log" 2>&1 || { tail -30 "$work/build.log"; exit 1; }
   rm -rf "$lib.part" && cmake --install "$work/build" >/dev/null && mv "$lib.part" "$lib"
   rm -rf "$work"

@@ -8,12 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(realpath -m "${1:-build-release}")
 dist=$(realpath -m "${2:-dist}")
-if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
-  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null) ||
-    { echo "not a git checkout: set SOURCE_DATE_EPOCH to the release's time"; exit 1; }
-fi
-export SOURCE_DATE_EPOCH
 source scripts/packages.sh
+release_time
 ensure_packages cmake g++ make pkg-config liballegro4-dev libx11-dev zlib1g-dev dpkg-dev file
 
 mapfile -t windows < <(scripts/build-windows.sh "$root/windows" | tail -n 2)

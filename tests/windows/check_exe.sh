@@ -4,12 +4,13 @@
 # that Windows itself has, with high-entropy ASLR and NX, carrying the icon groups "A" (for
 # Explorer) and "allegro_icon" (for its window) made from the pixel map, a version resource
 # with the project's version, and a manifest.
-#   check_exe.sh RELEASE_DIR UNSTRIPPED_EXE ICON_TESTS WORK_DIR
+#   check_exe.sh RELEASE_DIR UNSTRIPPED_EXE ICON_TESTS WORK_DIR VERSION
 set -euo pipefail
 release=$1
 unstripped=$2
 icon_tests=$3
 work=$4
+version=$5
 exe=$release/soundpath.exe
 fail() { echo "FAIL: $*"; exit 1; }
 rm -rf "$work" && mkdir -p "$work"
@@ -57,7 +58,6 @@ done
 echo "icon groups A and ALLEGRO_ICON: one 32x32 8-bit image each, mask and colours as in the pixel map"
 
 # The version resource: its strings, each key followed by its value.
-version=$(sed -n 's/^project(soundpath VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")
 strings=$(wrestool -x --raw --type=16 "$exe" | iconv -f UTF-16LE -t UTF-8 | tr -c '[:print:]' '\n' |
   grep -v '^.\{0,1\}$')
 value() { grep -A1 -x "$1" <<<"$strings" | sed -n 2p; }
