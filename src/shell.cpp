@@ -41,8 +41,8 @@ constexpr int kRightButton = 2;
 
 constexpr unsigned kClickPauseMs = 100;
 // A turn with nothing to do sleeps this long, so that the idle program costs little more than
-// the library's own idle work (each wake-up costs a little); still shorter than any click a
-// person makes, so that no click is missed.
+// the library's own idle work (each wake-up costs a little); still shorter than a person's
+// click, which the loop must see while the button is down.
 constexpr unsigned kIdlePauseMs = 20;
 
 constexpr int kExitOk = 0;
