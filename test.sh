@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds soundpath and its tests, and runs every test:
+#   0. ShellCheck over every script;
 #   1. the release (scripts/release.sh into dist/): the Debian package, the Windows zip and
-#      installer (the library for Windows is cached), built a second time in another folder,
-#      which must give the same bytes;
+#      installer (the library for Windows is cached), built a second time in another folder
+#      from an empty cache, which must give the same bytes;
 #   2. the unit, end-to-end, package and memcheck tests of the normal build (build/), with the
 #      release's package, executable and installer checked, and the end-to-end scenarios that
 #      apply to the Windows program run again under Wine;
@@ -14,17 +15,35 @@ set -euo pipefail
 cd "$(dirname "$0")"
 jobs=$(nproc)
 
+source scripts/packages.sh
+ensure_packages shellcheck
+echo "== the scripts, by ShellCheck"
+mapfile -t scripts < <(git ls-files '*.sh' .ci/run)
+shellcheck -x "${scripts[@]}"
+# Those that build the release also may not let a failing command pass unseen.
+shellcheck -x --enable=check-extra-masked-returns scripts/release.sh scripts/build-windows.sh \
+  scripts/packages.sh scripts/fresh-debian.sh
+echo "no finding"
+
 echo "== the release, built twice"
 scripts/release.sh build-release dist
+# The second time in another folder, and from a cache of its own: the library's source fetched
+# and the library built from nothing, so that every run also proves the cold build, and that it
+# gives the same bytes as the cached one.
 again=$(mktemp -d /tmp/soundpath-rebuild-XXXXXX)
-scripts/release.sh "$again/build" "$again/dist" >/dev/null 2>&1
+if ! SOUNDPATH_CACHE="$again/cache" scripts/release.sh "$again/build" "$again/dist" \
+  >"$again/log" 2>&1; then
+  tail -30 "$again/log"
+  echo "FAIL: the release could not be built again from nothing"
+  exit 1
+fi
 if ! cmp -s dist/SHA256SUMS "$again/dist/SHA256SUMS"; then
   echo "FAIL: a rebuild in another folder gave other bytes:"
   diff dist/SHA256SUMS "$again/dist/SHA256SUMS" || true
   exit 1
 fi
 rm -rf "$again"
-echo "rebuilt in another folder: the same bytes"
+echo "rebuilt in another folder, from an empty cache: the same bytes"
 release=$PWD/build-release/unpacked
 rm -rf "$release" && mkdir -p "$release"
 zip=$(ls "$PWD"/dist/*.zip)

@@ -31,7 +31,8 @@ mkdir -p "$work/home" "$work/run"
 cp build/crosshair.bmp build/sound.wav "$work/run/"
 printf 'pcm.!default {\n type file\n slave.pcm "null"\n file "%s"\n format "wav"\n}\n' \
   "$work/capture.wav" >"$work/home/.asoundrc"
-g++ -O2 -Wall -Wextra bench/idle_floor.cpp -o "$work/run/idle_floor" $(pkg-config --libs allegro)
+read -ra allegro_libs <<<"$(pkg-config --libs allegro)"
+g++ -O2 -Wall -Wextra bench/idle_floor.cpp -o "$work/run/idle_floor" "${allegro_libs[@]}"
 gcc -O2 -Wall -shared -fPIC bench/runtimer.c -o "$work/runtimer.so" -ldl
 
 # The Windows release and the floor built for Windows, and the tests' Wine prefix.
@@ -56,6 +57,7 @@ now_ms() { date +%s%3N; }
 start() {
   local t0
   t0=$(now_ms)
+  # shellcheck disable=SC2086 # the optional wrapper ($3) is a command and its arguments
   (cd "$(dirname "$1")" && exec env LD_PRELOAD="${2:-}" SOUNDPATH_RUNTIMER="$work/runs.txt" \
     ${3:-} "$1" 2>/dev/null) &
   pid=$!

@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # Sourced by the set-up and build scripts.
 # ensure_packages NAME...: installs the Debian packages among NAME... that are missing, with
-# sudo when not root.
+# sudo when not root. What apt says goes to stderr, so that no caller can mistake it for a result.
 ensure_packages() {
-  local missing=() p sudo=""
+  local missing=() p status sudo=""
   for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null) || true # not known: not installed
+    [[ $status == *"ok installed" ]] || missing+=("$p")
   done
   [ ${#missing[@]} -gt 0 ] || return 0
-  echo "Installing: ${missing[*]}"
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" </dev/null
+  echo "Installing: ${missing[*]}" >&2
+  [ "$EUID" -eq 0 ] || sudo="sudo"
+  {
+    $sudo apt-get update -qq &&
+      DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" </dev/null
+  } >&2
 }
 
 # release_time: exports SOURCE_DATE_EPOCH, the time every file of a release carries: as given,
@@ -23,4 +26,17 @@ release_time() {
       { echo "not a git checkout: set SOURCE_DATE_EPOCH to the release's time" >&2; return 1; }
   fi
   export SOURCE_DATE_EPOCH
+}
+
+# debian_mirror CODENAME: prints the Debian archive that this machine's apt takes CODENAME's
+# packages from (its mirror or proxy), as apt itself reports it, whatever the layout of its
+# sources (one-line, deb822 or both). Debian's own archive first, where apt has read its
+# Release files; else any entry for that suite. Fails, saying so, where apt has none.
+debian_mirror() {
+  # shellcheck disable=SC2016 # apt's own field syntax, for apt to expand
+  local site field='$(SITE)'
+  site=$(apt-get indextargets --format "$field" "Release: $1" "Origin: Debian")
+  [ -n "$site" ] || site=$(apt-get indextargets --format "$field" "Release: $1")
+  [ -n "$site" ] || { echo "apt has no Debian archive for $1 in this machine's sources" >&2; return 1; }
+  echo "${site%%$'\n'*}"
 }

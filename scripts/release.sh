@@ -2,23 +2,32 @@
 # Builds everything a release ships into DIST: the Debian package, the Windows zip and the
 # Windows installer, and SHA256SUMS over them. Every time in them is SOURCE_DATE_EPOCH (by
 # default the last commit's time) and no build folder's path gets into them, so a rebuild of the
-# same commit, anywhere and at any time, gives the same bytes.
+# same commit, anywhere and at any time, gives the same bytes. Any step that fails ends it.
 #   scripts/release.sh [BUILD_ROOT [DIST]]     (defaults: build-release, dist)
 set -euo pipefail
-cd "$(dirname "$0")/.."
 root=$(realpath -m "${1:-build-release}")
 dist=$(realpath -m "${2:-dist}")
+cd "$(dirname "$0")/.."
 source scripts/packages.sh
 release_time
 ensure_packages cmake g++ make pkg-config liballegro4-dev libx11-dev zlib1g-dev dpkg-dev file
+jobs=$(nproc)
+fail() {
+  echo "release: $*" >&2
+  exit 1
+}
 
-mapfile -t windows < <(scripts/build-windows.sh "$root/windows" | tail -n 2)
-cmake -S . -B "$root/linux" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$root/linux" -j "$(nproc)" >/dev/null
+scripts/build-windows.sh "$root/windows" || fail "the Windows build failed"
+cmake -S . -B "$root/linux" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null ||
+  fail "the Linux build's configuration failed"
+cmake --build "$root/linux" -j "$jobs" >/dev/null || fail "the Linux build failed"
 rm -rf "$root/deb"
-(cd "$root/linux" && cpack -G DEB -B "$root/deb" >/dev/null)
+(cd "$root/linux" && cpack -G DEB -B "$root/deb" >/dev/null) || fail "the Debian package failed"
 
 rm -rf "$dist" && mkdir -p "$dist"
-cp "$root"/deb/*.deb "${windows[@]}" "$dist/"
+shopt -s nullglob
+files=("$root"/deb/*.deb "$root"/windows/dist/*.exe "$root"/windows/dist/*.zip)
+[ ${#files[@]} -eq 3 ] || fail "expected a .deb, an installer and a zip, found: ${files[*]}"
+cp "${files[@]}" "$dist/"
 (cd "$dist" && sha256sum -- *.deb *.exe *.zip >SHA256SUMS)
 cat "$dist/SHA256SUMS"

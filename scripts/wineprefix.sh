@@ -11,7 +11,7 @@ prefix=$cache/wine-$(dpkg-query -W -f='${Version}' wine)
 if [ ! -f "$prefix/system.reg" ]; then
   rm -rf "$prefix"
   (export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    DISPLAY= wineboot -i && wineserver -w) >/dev/null 2>&1 || true
+    DISPLAY='' wineboot -i && wineserver -w) >/dev/null 2>&1 || true
   [ -f "$prefix/system.reg" ] || { echo "could not make a Wine prefix" >&2; exit 1; }
 fi
 echo "$prefix"

@@ -18,7 +18,7 @@ rm -rf "$work" && mkdir -p "$work"
 for f in soundpath.exe crosshair.bmp sound.wav README.txt; do
   [ -f "$release/$f" ] || fail "the release lacks $f"
 done
-echo "release holds: $(cd "$release" && ls | tr '\n' ' ')"
+echo "release holds: $(cd "$release" && echo *)"
 
 headers=$(x86_64-w64-mingw32-objdump -p "$exe")
 grep -q 'Subsystem.*(Windows GUI)' <<<"$headers" || fail "not a GUI-subsystem program"
