@@ -15,7 +15,7 @@ ensure_packages() {
     $sudo apt-get update -qq &&
       DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
         "${missing[@]}" </dev/null
-  } >&2
+  } >&2 || { echo "could not install: ${missing[*]}" >&2; return 1; }
 }
 
 # release_time: exports SOURCE_DATE_EPOCH, the time every file of a release carries: as given,
