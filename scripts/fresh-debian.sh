@@ -61,11 +61,14 @@ in_chroot() { chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb PATH=/usr/sbin
 
 # ./run.sh shows its window on an X server of this machine's, whose socket the chroot sees.
 step "./run.sh"
-display=:$((90 + RANDOM % 9))
+number=$((90 + RANDOM % 9))
+display=:$number
+mkdir -p /tmp/.X11-unix "$root/tmp/.X11-unix"
+chmod 1777 /tmp/.X11-unix
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill "$xvfb" 2>/dev/null || true' EXIT
-mkdir -p "$root/tmp/.X11-unix"
+for _ in $(seq 1 100); do [ -S "/tmp/.X11-unix/X$number" ] && break; sleep 0.1; done
 mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
 in_chroot DISPLAY="$display" bash -c 'cd /root/soundpath && ./run.sh' >"$work/run.log" 2>&1 &
 program=$!
