@@ -6,11 +6,14 @@
 // (kept apart so that include sorting never moves it below this line)
 #include <allegro.h>
 
+#include "platform.h"
+
 static_assert(lib::kGfxAutodetectWindowed == GFX_AUTODETECT_WINDOWED);
 static_assert(lib::kDigiAutodetect == DIGI_AUTODETECT);
 static_assert(lib::kMidiAutodetect == MIDI_AUTODETECT);
 static_assert(lib::kKeyEsc == KEY_ESC);
 static_assert(lib::kKeyDel == KEY_DEL);
+static_assert(lib::kSwitchBackground == SWITCH_BACKGROUND);
 
 namespace lib {
 
@@ -50,10 +53,15 @@ bool sound_output_present() {
   return digi_card != DIGI_NONE;
 }
 int set_gfx_mode(int card, int w, int h, int v_w, int v_h) {
-  return ::set_gfx_mode(card, w, h, v_w, v_h);
+  const int result = ::set_gfx_mode(card, w, h, v_w, v_h);
+  if (result == 0) IntroduceWindow();
+  return result;
 }
 int set_close_button_callback(void (*proc)()) {
   return ::set_close_button_callback(proc);
+}
+int set_display_switch_mode(int mode) {
+  return ::set_display_switch_mode(mode);
 }
 
 BITMAP* load_bitmap(const char* filename) {

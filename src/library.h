@@ -24,6 +24,7 @@ constexpr int kDigiAutodetect = -1;
 constexpr int kMidiAutodetect = -1;
 constexpr int kKeyEsc = 59;
 constexpr int kKeyDel = 77;
+constexpr int kSwitchBackground = 3;
 
 // Start-up and shutdown.
 int allegro_init();
@@ -37,6 +38,7 @@ int install_sound(int digi, int midi);
 bool sound_output_present();  // false when the library fell back to its silent driver
 int set_gfx_mode(int card, int w, int h, int v_w, int v_h);
 int set_close_button_callback(void (*proc)());
+int set_display_switch_mode(int mode);
 
 // Pointer.
 BITMAP* load_bitmap(const char* filename);  // palette not asked for

@@ -17,6 +17,7 @@ int main() {
   allegro_icon = soundpath_icon;
 #endif
   EndWhenDisplayLost();
+  NameWindowBeforeItIsMade();
   return RunShell();
 }
 END_OF_MAIN()

@@ -1,16 +1,33 @@
 // Linux side of what the program needs from the system beside the library: where the program
-// lies, whether a file is there, opening one, and ending cleanly when the X server goes away.
+// lies, whether a file is there, opening one, ending cleanly when the X server goes away, and
+// telling the desktop whose window it is.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
+#include <vector>
 
 #include "library.h"
 #include "platform.h"
+#include "xpm_reader.h"
+// The library's X11 port: its display and managed window, and the lock around its X calls.
+#include <allegro.h>
+#include <xalleg.h>
+// (after the two above, which it needs)
+#include <allegro/platform/aintunix.h>
 
 namespace {
+
+// The program's name as the desktop knows it: its desktop entry's StartupWMClass is this class.
+constexpr const char* kWindowClass = "soundpath";
+// The sizes of the window's own icons, as the icon theme has them (the largest, 256, is left
+// to the theme: a window's icon is not drawn that large).
+constexpr int kWindowIconSizes[] = {16, 24, 32, 48, 64, 128};
 
 // Xlib calls this, in whichever thread met the broken connection (usually the library's own X
 // thread), and ends the process with exit() if it returns. That exit would run the library's
@@ -28,6 +45,56 @@ int DisplayLost(Display*) {
 
 void EndWhenDisplayLost() {
   XSetIOErrorHandler(DisplayLost);
+}
+
+void NameWindowBeforeItIsMade() {
+  // Stored now, and given to the window when the library makes it; given later, the library
+  // would set it on its inner window, which no window manager reads.
+  xwin_set_window_name(kWindowClass, kWindowClass);
+}
+
+void IntroduceWindow() {
+  // The icons as _NET_WM_ICON has them: width, height, then ARGB pixels, row by row, one to a
+  // long.
+  int w, h;
+  const std::vector<IconPixel> pixels = IconPixels(&w, &h);
+  std::vector<unsigned long> icons;
+  for (int n : kWindowIconSizes) {
+    icons.push_back(static_cast<unsigned long>(n));
+    icons.push_back(static_cast<unsigned long>(n));
+    for (int y = 0; y < n; y++)
+      for (int x = 0; x < n; x++) {
+        const IconPixel p = ScaledIconPixel(pixels, w, n, x, y);
+        icons.push_back(p.opaque ? 0xff000000ul | p.rgb : 0ul);
+      }
+  }
+  const unsigned long pid = static_cast<unsigned long>(getpid());
+  char host[256] = {};
+  gethostname(host, sizeof host - 1);
+
+  XLOCK();
+  Display* display = _xwin.display;
+  const Window window = _xwin.wm_window;
+  if (display != nullptr && window != None) {
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), utf8, 8,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(_xwin.window_title),
+                    static_cast<int>(std::strlen(_xwin.window_title)));
+    // A PID means something only together with the machine it runs on.
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+    char* names[] = {host};
+    XTextProperty machine;
+    if (XStringListToTextProperty(names, 1, &machine) != 0) {
+      XSetWMClientMachine(display, window, &machine);
+      XFree(machine.value);
+    }
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_ICON", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(icons.data()),
+                    static_cast<int>(icons.size()));
+    XFlush(display);
+  }
+  XUNLOCK();
 }
 
 namespace lib {

@@ -27,6 +27,11 @@ void EndWhenDisplayLost() {
   // A Windows program's desktop does not go away under it.
 }
 
+// Windows knows a window's program by its executable, and the library gives the window the
+// executable's icon.
+void NameWindowBeforeItIsMade() {}
+void IntroduceWindow() {}
+
 namespace lib {
 
 std::string executable_path() {

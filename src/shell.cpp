@@ -2,8 +2,12 @@
 // ESC, and shuts down.
 #include "shell.h"
 
+#include <atomic>
 #include <climits>
 #include <csignal>
+#ifndef _WIN32
+#include <signal.h>  // sigaction
+#endif
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -51,7 +55,8 @@ constexpr int kExitSignalBase = 128;  // the shell's convention: 130 after SIGIN
 
 // ---- helpers ---------------------------------------------------------------------------------
 
-volatile bool close_requested = false;
+// Set by the library's own thread, read by the loop.
+std::atomic<bool> close_requested{false};
 volatile std::sig_atomic_t stop_signal = 0;
 
 void OnCloseButton() {
@@ -62,6 +67,22 @@ void OnCloseButton() {
 // abort; ours only note the signal, and the loop (or a run) ends at its next step.
 extern "C" void OnStopSignal(int sig) {
   stop_signal = sig;
+}
+
+void CatchStopSignals() {
+#ifdef _WIN32
+  std::signal(SIGINT, OnStopSignal);
+  std::signal(SIGTERM, OnStopSignal);
+#else
+  // sigaction rather than signal(), whose meaning differs between systems (whether the handler
+  // stays, whether an interrupted call restarts): it stays, and calls restart.
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+#endif
 }
 
 bool Stopping() {
@@ -204,11 +225,13 @@ int RunShell() {
     Complain("no sound output; the path will play silently");
   if (lib::set_gfx_mode(lib::kGfxAutodetectWindowed, kScreenW, kScreenH, 0, 0) != 0)
     return GiveUp("could not open the window", lib::allegro_error());
+  // A sound toy goes on sounding behind another window, as any player does; left to itself the
+  // library would pause the program there on some platforms, freezing its sound mid-note.
+  lib::set_display_switch_mode(lib::kSwitchBackground);
   close_requested = false;
   stop_signal = 0;
   lib::set_close_button_callback(OnCloseButton);
-  std::signal(SIGINT, OnStopSignal);
-  std::signal(SIGTERM, OnStopSignal);
+  CatchStopSignals();
 
   const std::vector<std::string> places = DataPlaces();
   std::string path, why;

@@ -102,6 +102,10 @@ int set_gfx_mode(int card, int w, int h, int v_w, int v_h) {
   Record("set_gfx_mode", {card, w, h, v_w, v_h});
   return options.gfx_result;
 }
+int set_display_switch_mode(int mode) {
+  Record("set_display_switch_mode", {mode});
+  return 0;
+}
 int set_close_button_callback(void (*proc)()) {
   Record("set_close_button_callback");
   fake::close_callback = proc;

@@ -1,6 +1,7 @@
 // The program as a desktop sees it: the icon in its window's hints, and the installed desktop
 // entry starting it where its data files are.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -16,7 +17,16 @@ namespace {
 using e2e::Launch;
 using e2e::Program;
 
-TEST(Desktop, TheWindowCarriesTheIconInItsHints) {
+// The window's class: the second of WM_CLASS's two strings.
+std::string WindowClass(Program& p) {
+  const std::string both = p.TextProperty("WM_CLASS");
+  const size_t cut = both.find('\0');
+  return cut == std::string::npos ? "" : both.substr(cut + 1, both.find('\0', cut + 1) - cut - 1);
+}
+
+// What a taskbar, a dock or a window manager reads from the window: the icon in its hints and,
+// on Linux, its name, class, process and the icons in the theme's sizes.
+TEST(Desktop, TheWindowTellsTheDesktopWhoseItIs) {
   Program p;
   ASSERT_TRUE(p.WaitForWindow());
   Program::Icon icon = p.WindowIcon();
@@ -31,6 +41,30 @@ TEST(Desktop, TheWindowCarriesTheIconInItsHints) {
       EXPECT_EQ(static_cast<unsigned>(got.r << 16 | got.g << 8 | got.b), want[i].rgb)
           << "colour at " << i % w << ", " << i / w;
     }
+  }
+  if (!e2e::WineExe()) {  // Windows knows a program by its executable
+    EXPECT_EQ(p.TextProperty("WM_CLASS"), std::string("soundpath\0soundpath\0", 20));
+    EXPECT_EQ(p.TextProperty("_NET_WM_NAME"), "soundpath");
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    EXPECT_EQ(p.TextProperty("WM_CLIENT_MACHINE"), host);
+    EXPECT_EQ(p.NumberProperty("_NET_WM_PID"),
+              std::vector<unsigned long>{static_cast<unsigned long>(p.Pid())});
+    // _NET_WM_ICON: width, height and ARGB pixels, one image after another.
+    const std::vector<unsigned long> icons = p.NumberProperty("_NET_WM_ICON");
+    std::vector<unsigned long> sizes;
+    for (size_t at = 0; at + 2 <= icons.size(); at += 2 + icons[at] * icons[at + 1]) {
+      ASSERT_EQ(icons[at], icons[at + 1]);
+      ASSERT_LE(at + 2 + icons[at] * icons[at], icons.size());
+      sizes.push_back(icons[at]);
+      for (int i = 0; icons[at] == 32 && i < 32 * 32; i++) {
+        const e2e::Rgb& c = icon.px[i];
+        const unsigned long argb = icon.opaque[i] ? 0xff000000ul | c.r << 16 | c.g << 8 | c.b : 0ul;
+        // (Xlib hands each item over as a signed long)
+        EXPECT_EQ(icons[at + 2 + i] & 0xffffffffu, argb) << "32x32 at " << i % 32 << ", " << i / 32;
+      }
+    }
+    EXPECT_EQ(sizes, (std::vector<unsigned long>{16, 24, 32, 48, 64, 128}));
   }
   p.Key("Escape");
   EXPECT_EQ(p.WaitForExit(1000), 0);
@@ -78,6 +112,7 @@ TEST(Desktop, TheInstalledEntryStartsTheProgramWithItsFilesFound) {
     Program::Cursor c = p.PointerImage();
     EXPECT_EQ(c.xhot, 15) << "the crosshair, not the default arrow";
     EXPECT_EQ(c.yhot, 15);
+    EXPECT_EQ(WindowClass(p), EntryValue(entry, "StartupWMClass")) << "a desktop matches them";
     p.Key("Escape");
     EXPECT_EQ(p.WaitForExit(1000), 0);
   }

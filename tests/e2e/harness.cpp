@@ -572,6 +572,41 @@ Program::Icon Program::WindowIcon() {
   return icon;
 }
 
+namespace {
+
+// The raw contents of a window's property: its format (8, 16 or 32) and its items.
+int ReadProperty(Display* dpy, Window w, const char* name, std::string* bytes,
+                 std::vector<unsigned long>* numbers) {
+  Atom type;
+  int format = 0;
+  unsigned long n = 0, left = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(dpy, w, XInternAtom(dpy, name, False), 0, 1L << 20, False, AnyPropertyType,
+                         &type, &format, &n, &left, &data) != Success)
+    return 0;
+  if (format == 8 && bytes) bytes->assign(reinterpret_cast<char*>(data), n);
+  // Xlib hands a 32-bit property over as longs.
+  if (format == 32 && numbers)
+    numbers->assign(reinterpret_cast<unsigned long*>(data),
+                    reinterpret_cast<unsigned long*>(data) + n);
+  if (data) XFree(data);
+  return format;
+}
+
+}  // namespace
+
+std::string Program::TextProperty(const char* name) {
+  std::string text;
+  ReadProperty(dpy_, window_, name, &text, nullptr);
+  return text;
+}
+
+std::vector<unsigned long> Program::NumberProperty(const char* name) {
+  std::vector<unsigned long> items;
+  ReadProperty(dpy_, window_, name, nullptr, &items);
+  return items;
+}
+
 std::string StatusLine(int x, int y) {
   return "[DEL] clears screen; Left Click assigns a point, Right Click starts synthesis. " +
          std::to_string(x) + " " + std::to_string(y) + " ";

@@ -112,6 +112,11 @@ class Program {
     std::vector<bool> opaque;
   };
   Icon WindowIcon();
+  // A property of the window, as it is stored: the bytes of a text (a list keeps its NULs), or
+  // the items of a 32-bit one.
+  std::string TextProperty(const char* name);
+  std::vector<unsigned long> NumberProperty(const char* name);
+  int Pid() const { return pid_; }
 
  private:
   std::string dir_;

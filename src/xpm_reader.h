@@ -1,5 +1,6 @@
-// Reads the program's icon pixel map (res/soundpath.xpm, compiled in) for the tests that check
-// what the build made of it: one character a pixel, colours as #RRGGBB or None.
+// Reads the program's icon pixel map (res/soundpath.xpm, compiled in): one character a pixel,
+// colours as #RRGGBB or None. The Linux program builds its window's icons from it, and the tests
+// check what the build made of it.
 #pragma once
 
 #include <cstdio>
@@ -32,4 +33,10 @@ inline std::vector<IconPixel> IconPixels(int* w, int* h) {
   for (int y = 0; y < *h; y++)
     for (int x = 0; x < *w; x++) out.push_back(palette.at(soundpath_icon[1 + colours + y][x]));
   return out;
+}
+
+// The pixel at (x, y) of the icon drawn `n` pixels wide, taken from `pixels` (`w` wide) by
+// nearest-neighbour sampling, as the icon theme's images are made, so that they are the same.
+inline IconPixel ScaledIconPixel(const std::vector<IconPixel>& pixels, int w, int n, int x, int y) {
+  return pixels[static_cast<size_t>(y * w / n * w + x * w / n)];
 }
