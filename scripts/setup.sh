@@ -12,7 +12,7 @@ if [ "${1:-}" = test ]; then
   testing=ON
   packages+=(libgtest-dev xvfb libxtst-dev libxfixes-dev
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 pulseaudio pulseaudio-utils libasound2-plugins
-    wine wine64 libgl1-mesa-dri icoutils lintian desktop-file-utils appstream dpkg-dev
+    wine wine64 libgl1-mesa-dri openbox icoutils lintian desktop-file-utils appstream dpkg-dev
     valgrind clang libclang-rt-dev)
 fi
 

@@ -98,17 +98,28 @@ long RecordedBytes() {
   return missing ? 0 : static_cast<long>(size) & ~3L;
 }
 
-// The first viewable top-level window that `match` accepts, with its attributes; 0 if none.
+// The first viewable top-level window that `match` accepts, with its attributes (its x and y
+// on the screen); 0 if none. Under a window manager, a top-level window lies in its frame,
+// beside windows of the manager's own, which carry no class.
 template <class Match>
-Window FindTopWindow(Display* dpy, Match match, XWindowAttributes* found = nullptr) {
-  Window root = DefaultRootWindow(dpy), parent, *children = nullptr, hit = 0;
+Window FindTopWindow(Display* dpy, Match match, XWindowAttributes* found = nullptr, Window in = 0) {
+  const Window screen = DefaultRootWindow(dpy);
+  Window root, parent, *children = nullptr, hit = 0, ignored;
   unsigned n = 0;
-  XQueryTree(dpy, root, &root, &parent, &children, &n);
+  XQueryTree(dpy, in != 0 ? in : screen, &root, &parent, &children, &n);
   for (unsigned i = 0; i < n && hit == 0; i++) {
     XWindowAttributes a;
-    if (XGetWindowAttributes(dpy, children[i], &a) && a.map_state == IsViewable && match(a)) {
+    if (!XGetWindowAttributes(dpy, children[i], &a) || a.map_state != IsViewable) continue;
+    XClassHint named{};
+    const bool program_window = in == 0 || XGetClassHint(dpy, children[i], &named) != 0;
+    if (named.res_name) XFree(named.res_name);
+    if (named.res_class) XFree(named.res_class);
+    if (program_window && match(a)) {
       hit = children[i];
+      XTranslateCoordinates(dpy, hit, screen, 0, 0, &a.x, &a.y, &ignored);
       if (found != nullptr) *found = a;
+    } else if (in == 0) {
+      hit = FindTopWindow(dpy, match, found, children[i]);
     }
   }
   if (children) XFree(children);
@@ -262,6 +273,8 @@ Program::Program(const Launch& how) {
   const std::string display = how.own_display                ? StartXvfb(xvfb_pid_)
                               : how.display_override.empty() ? DisplayName()
                                                              : how.display_override;
+  display_ = display;
+  if (how.own_display && how.window_manager) StartWindowManager();
   const std::string workdir = how.workdir.empty() ? dir_ + "/work" : how.workdir;
   std::string exe = how.exe;
   if (exe.empty()) {
@@ -312,6 +325,57 @@ Program::Program(const Launch& how) {
   if (dpy_ == nullptr) throw std::runtime_error("cannot connect to " + watched);
 }
 
+// openbox on the program's own display; returns once it manages the screen.
+void Program::StartWindowManager() {
+  wm_pid_ = fork();
+  if (wm_pid_ == 0) {
+    int devnull = open("/dev/null", O_RDWR);
+    dup2(devnull, 0);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    setenv("DISPLAY", display_.c_str(), 1);
+    setenv("HOME", (dir_ + "/home").c_str(), 1);
+    execlp("openbox", "openbox", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  Display* dpy = XOpenDisplay(display_.c_str());
+  if (dpy == nullptr) throw std::runtime_error("cannot connect to " + display_);
+  const Atom check = XInternAtom(dpy, "_NET_SUPPORTING_WM_CHECK", False);
+  bool running = false;
+  for (int i = 0; i < 500 && !running; i++) {
+    Atom type;
+    int format;
+    unsigned long n, left;
+    unsigned char* data = nullptr;
+    running = XGetWindowProperty(dpy, DefaultRootWindow(dpy), check, 0, 1, False, XA_WINDOW, &type,
+                                 &format, &n, &left, &data) == Success &&
+              n == 1;
+    if (data) XFree(data);
+    if (!running) SleepMs(10);
+  }
+  XCloseDisplay(dpy);
+  if (!running) throw std::runtime_error("openbox did not start (is it installed?)");
+}
+
+void Program::StartOtherWineProgram(const std::vector<std::string>& args) {
+  other_pid_ = fork();
+  if (other_pid_ == 0) {
+    int devnull = open("/dev/null", O_RDWR);
+    dup2(devnull, 0);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    UseWinePrefix();
+    setenv("DISPLAY", display_.c_str(), 1);
+    std::vector<std::string> command{"wine"};
+    command.insert(command.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : command) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+}
+
 void Program::EndDisplay() {
   // This side lets go first: Xlib ends a process whose connection breaks.
   XCloseDisplay(dpy_);
@@ -326,6 +390,8 @@ Program::~Program() {
   }
   EndRecording();
   if (dpy_ != nullptr) XCloseDisplay(dpy_);
+  Stop(other_pid_);
+  Stop(wm_pid_);
   Stop(xvfb_pid_);
   std::error_code ignored;
   fs::permissions(dir_ + "/work", fs::perms::owner_all, ignored);

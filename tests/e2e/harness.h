@@ -59,6 +59,7 @@ struct Launch {
   std::function<void(const std::string& workdir)> prepare;  // lays out the working directory
   std::vector<std::string> wrapper;  // runs the program under this command, e.g. valgrind
   bool own_display = false;          // an X server of its own, which EndDisplay() can end
+  bool window_manager = false;       // with own_display: a window manager (openbox) runs on it
 };
 
 // One run of the program in its own working directory and HOME. Its sound output is recorded
@@ -91,7 +92,10 @@ class Program {
   void Button(int button, bool down);
   void KeyState(const char* keysym_name, bool down);
   void Signal(int sig);
-  void EndDisplay();    // ends the program's own X server under it (Launch::own_display)
+  void EndDisplay();  // ends the program's own X server under it (Launch::own_display)
+  // Starts `wine ARGS...` on the program's display without waiting for it: another Windows
+  // program, which comes to the front. It ends with the program's own X server.
+  void StartOtherWineProgram(const std::vector<std::string>& args);
   long RssKiB() const;  // resident memory now
 
   Shot Grab();
@@ -124,9 +128,11 @@ class Program {
   unsigned long MessageBox();
   bool Ended();  // whether it has ended, its status then kept
   void SayWhatIsSeen(const char* waited_for);
+  void StartWindowManager();
 
   int pid_ = -1;
-  int xvfb_pid_ = -1;
+  int xvfb_pid_ = -1, wm_pid_ = -1, other_pid_ = -1;
+  std::string display_;
   long record_from_ = -1, record_to_ = -1;  // the program's share of the recording, in bytes
   int status_ = -1;
   int origin_x_ = 0, origin_y_ = 0;
