@@ -29,13 +29,15 @@ fail() {
 
 # ---- the library's source, through apt, without touching the machine's own apt set-up --------
 # The version that this machine's release carries, from the archive its apt uses. Only the
-# upstream tarball is used, once apt has checked the signed .dsc and the .dsc its hash.
+# upstream tarball is used: it is fetched alone (a mirror may lack Debian's packaging files of
+# the package, even its .dsc), and apt checks it against the hash in the release's signed source
+# index, the same hash the .dsc carries.
 src_dir=$cache/source
 shopt -s nullglob
 tarballs=("$src_dir"/allegro4.4_*.orig.tar.gz)
 if [ ${#tarballs[@]} -eq 0 ]; then
   apt_dir=$cache/apt
-  rm -rf "$src_dir" && mkdir -p "$apt_dir/sources" "$apt_dir/lists/partial" "$src_dir"
+  rm -rf "$src_dir" "$apt_dir" && mkdir -p "$apt_dir/sources" "$apt_dir/lists/partial" "$src_dir"
   mirror=$(debian_mirror "$codename")
   cat >"$apt_dir/sources/debian-src.sources" <<SRC
 Types: deb-src
@@ -49,17 +51,17 @@ SRC
     -o APT::Sandbox::User=root)
   apt-get "${apt_opts[@]}" update -qq >"$apt_dir/update.log" 2>&1 ||
     { cat "$apt_dir/update.log" >&2; fail "apt could not read the source index of $mirror"; }
-  # Debian's own packaging files are not used, so one that cannot be fetched (some mirrors lack
-  # them) does no harm, as long as the tarball and the .dsc arrive.
-  (cd "$src_dir" && apt-get "${apt_opts[@]}" source --download-only -qq allegro4.4) \
-    >"$apt_dir/source.log" 2>&1 || true
-  tarballs=("$src_dir"/allegro4.4_*.orig.tar.gz)
-  dscs=("$src_dir"/allegro4.4_*.dsc)
-  [[ ${#tarballs[@]} -eq 1 && ${#dscs[@]} -eq 1 ]] ||
-    { cat "$apt_dir/source.log" >&2; fail "apt could not fetch the library's source (allegro4.4)"; }
-  want=$(grep -A3 '^Checksums-Sha256:' "${dscs[0]}" | awk '/orig\.tar\.gz$/ {print $1}')
-  got=$(sha256sum "${tarballs[0]}")
-  [[ -n $want && $want == "${got%% *}" ]] || fail "the library's source did not arrive intact"
+  # Lines of 'URI' NAME SIZE SHA256:HASH, one for each file of the source package.
+  uris=$(apt-get "${apt_opts[@]}" source --print-uris -qq allegro4.4 2>&1) ||
+    { echo "$uris" >&2; fail "apt knows no source package allegro4.4 in $codename"; }
+  orig=$(awk '$2 ~ /\.orig\.tar\.gz$/ { gsub("\047", "", $1); print $1, $2, $4 }' <<<"$uris")
+  read -r uri name hash <<<"$orig" || true # checked below
+  [[ $hash == SHA256:* ]] || { echo "$uris" >&2; fail "no upstream tarball with a SHA-256 in the source index"; }
+  /usr/lib/apt/apt-helper "${apt_opts[@]}" download-file "$uri" "$src_dir/$name.part" "$hash" \
+    >"$apt_dir/download.log" 2>&1 ||
+    { cat "$apt_dir/download.log" >&2; fail "the library's source did not arrive intact"; }
+  mv "$src_dir/$name.part" "$src_dir/$name"
+  tarballs=("$src_dir/$name")
 fi
 tarball=${tarballs[0]}
 version=${tarball##*/allegro4.4_}
