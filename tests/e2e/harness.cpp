@@ -46,6 +46,14 @@ void Stop(pid_t& pid) {
   pid = -1;
 }
 
+// Silences a child process: no input, and nothing it says reaches the test's log.
+void Silence() {
+  int devnull = open("/dev/null", O_RDWR);
+  dup2(devnull, 0);
+  dup2(devnull, 1);
+  dup2(devnull, 2);
+}
+
 void StopXvfb() {
   // Wine's own processes outlive the program for a while, holding on to this X server.
   if (xvfb_pid > 0 && WineExe() != nullptr)
@@ -62,10 +70,7 @@ std::string StartXvfb(pid_t& pid) {
   pid = fork();
   if (pid == 0) {
     close(fds[0]);
-    int devnull = open("/dev/null", O_RDWR);
-    dup2(devnull, 0);
-    dup2(devnull, 1);
-    dup2(devnull, 2);
+    Silence();
     std::string fd = std::to_string(fds[1]);
     execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
            "tcp", static_cast<char*>(nullptr));
@@ -96,6 +101,40 @@ long RecordedBytes() {
   std::error_code missing;
   const auto size = fs::file_size(recording, missing);
   return missing ? 0 : static_cast<long>(size) & ~3L;
+}
+
+// The raw contents of a window's property: its format (8, 16 or 32) and its items.
+int ReadProperty(Display* dpy, Window w, const char* name, std::string* bytes,
+                 std::vector<unsigned long>* numbers) {
+  Atom type;
+  int format = 0;
+  unsigned long n = 0, left = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(dpy, w, XInternAtom(dpy, name, False), 0, 1L << 20, False, AnyPropertyType,
+                         &type, &format, &n, &left, &data) != Success)
+    return 0;
+  if (format == 8 && bytes) bytes->assign(reinterpret_cast<char*>(data), n);
+  // Xlib hands a 32-bit property over as longs.
+  if (format == 32 && numbers)
+    numbers->assign(reinterpret_cast<unsigned long*>(data),
+                    reinterpret_cast<unsigned long*>(data) + n);
+  if (data) XFree(data);
+  return format;
+}
+
+// Starts COMMAND with DISPLAY set, silenced, without waiting for it.
+pid_t Spawn(std::vector<std::string> command, const std::string& display) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    Silence();
+    setenv("DISPLAY", display.c_str(), 1);
+    std::vector<char*> argv;
+    for (std::string& a : command) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  return pid;
 }
 
 // The first viewable top-level window that `match` accepts, with its attributes (its x and y
@@ -133,10 +172,7 @@ std::string StartPulse() {
   fs::permissions(dir, fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec);
   pulse_pid = fork();
   if (pulse_pid == 0) {
-    int devnull = open("/dev/null", O_RDWR);
-    dup2(devnull, 0);
-    dup2(devnull, 1);
-    dup2(devnull, 2);
+    Silence();
     setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     setenv("HOME", dir.c_str(), 1);
     const std::string unix_module = "module-native-protocol-unix auth-anonymous=1 socket=" + socket;
@@ -327,53 +363,23 @@ Program::Program(const Launch& how) {
 
 // openbox on the program's own display; returns once it manages the screen.
 void Program::StartWindowManager() {
-  wm_pid_ = fork();
-  if (wm_pid_ == 0) {
-    int devnull = open("/dev/null", O_RDWR);
-    dup2(devnull, 0);
-    dup2(devnull, 1);
-    dup2(devnull, 2);
-    setenv("DISPLAY", display_.c_str(), 1);
-    setenv("HOME", (dir_ + "/home").c_str(), 1);
-    execlp("openbox", "openbox", static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  wm_pid_ = Spawn({"openbox"}, display_);
   Display* dpy = XOpenDisplay(display_.c_str());
   if (dpy == nullptr) throw std::runtime_error("cannot connect to " + display_);
-  const Atom check = XInternAtom(dpy, "_NET_SUPPORTING_WM_CHECK", False);
-  bool running = false;
-  for (int i = 0; i < 500 && !running; i++) {
-    Atom type;
-    int format;
-    unsigned long n, left;
-    unsigned char* data = nullptr;
-    running = XGetWindowProperty(dpy, DefaultRootWindow(dpy), check, 0, 1, False, XA_WINDOW, &type,
-                                 &format, &n, &left, &data) == Success &&
-              n == 1;
-    if (data) XFree(data);
-    if (!running) SleepMs(10);
+  std::vector<unsigned long> check;
+  for (int i = 0; i < 500 && check.empty(); i++) {
+    if (i > 0) SleepMs(10);
+    ReadProperty(dpy, DefaultRootWindow(dpy), "_NET_SUPPORTING_WM_CHECK", nullptr, &check);
   }
   XCloseDisplay(dpy);
-  if (!running) throw std::runtime_error("openbox did not start (is it installed?)");
+  if (check.empty()) throw std::runtime_error("openbox did not start (is it installed?)");
 }
 
 void Program::StartOtherWineProgram(const std::vector<std::string>& args) {
-  other_pid_ = fork();
-  if (other_pid_ == 0) {
-    int devnull = open("/dev/null", O_RDWR);
-    dup2(devnull, 0);
-    dup2(devnull, 1);
-    dup2(devnull, 2);
-    UseWinePrefix();
-    setenv("DISPLAY", display_.c_str(), 1);
-    std::vector<std::string> command{"wine"};
-    command.insert(command.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : command) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
+  UseWinePrefix();
+  std::vector<std::string> command{"wine"};
+  command.insert(command.end(), args.begin(), args.end());
+  other_pid_ = Spawn(command, display_);
 }
 
 void Program::EndDisplay() {
@@ -637,29 +643,6 @@ Program::Icon Program::WindowIcon() {
   XFree(hints);
   return icon;
 }
-
-namespace {
-
-// The raw contents of a window's property: its format (8, 16 or 32) and its items.
-int ReadProperty(Display* dpy, Window w, const char* name, std::string* bytes,
-                 std::vector<unsigned long>* numbers) {
-  Atom type;
-  int format = 0;
-  unsigned long n = 0, left = 0;
-  unsigned char* data = nullptr;
-  if (XGetWindowProperty(dpy, w, XInternAtom(dpy, name, False), 0, 1L << 20, False, AnyPropertyType,
-                         &type, &format, &n, &left, &data) != Success)
-    return 0;
-  if (format == 8 && bytes) bytes->assign(reinterpret_cast<char*>(data), n);
-  // Xlib hands a 32-bit property over as longs.
-  if (format == 32 && numbers)
-    numbers->assign(reinterpret_cast<unsigned long*>(data),
-                    reinterpret_cast<unsigned long*>(data) + n);
-  if (data) XFree(data);
-  return format;
-}
-
-}  // namespace
 
 std::string Program::TextProperty(const char* name) {
   std::string text;

@@ -62,14 +62,20 @@ size_t At(double seconds, int window = kWindow) {
   return static_cast<size_t>(seconds * 44100.0 / window);
 }
 
-TEST(Sound, ThePathIsHeardAsAPanSweepThenAPitchSweepThenAFadeInRealTime) {
-  Program p;
+// Marks (200, 100) and (600, 400) once the window is there, and starts the run: a pan sweep of
+// 1.28 s, a pitch sweep of 9.00 s and a fade of 4.00 s.
+void PlayTwoPoints(Program& p) {
   ASSERT_TRUE(p.WaitForWindow());
   ASSERT_TRUE(p.PointAt(200, 100));
   p.Click(1);
   ASSERT_TRUE(p.PointAt(600, 400));
   p.Click(1);
   p.Click(3);
+}
+
+TEST(Sound, ThePathIsHeardAsAPanSweepThenAPitchSweepThenAFadeInRealTime) {
+  Program p;
+  ASSERT_NO_FATAL_FAILURE(PlayTwoPoints(p));
   e2e::SleepMs(14280 + 1200);  // the run's pauses, and some
   p.Key("Delete");
   e2e::SleepMs(300);
@@ -141,12 +147,7 @@ TEST(Sound, ARunGoesOnAndFadesBehindAnotherProgramsWindow) {
   e2e::Launch how;
   how.own_display = how.window_manager = true;
   Program p(how);
-  ASSERT_TRUE(p.WaitForWindow());
-  ASSERT_TRUE(p.PointAt(200, 100));
-  p.Click(1);
-  ASSERT_TRUE(p.PointAt(600, 400));
-  p.Click(1);
-  p.Click(3);
+  ASSERT_NO_FATAL_FAILURE(PlayTwoPoints(p));
   e2e::SleepMs(1600);
   p.StartOtherWineProgram({"notepad"});
   e2e::SleepMs(14280 - 1600 + 1500);  // the rest of the run, and some
