@@ -24,6 +24,12 @@ shellcheck -x "${scripts[@]}"
 shellcheck -x --enable=check-extra-masked-returns scripts/release.sh scripts/build-windows.sh \
   scripts/packages.sh scripts/fresh-debian.sh
 echo "no finding"
+# Where apt has no archive for the release, the mirror lookup fails and says so.
+if said=$(debian_mirror no-such-release 2>&1) ||
+  [ "$said" != "apt has no Debian archive for no-such-release in this machine's sources" ]; then
+  echo "FAIL: the mirror lookup without an archive said: $said"
+  exit 1
+fi
 
 echo "== the release, built twice"
 scripts/release.sh build-release dist
