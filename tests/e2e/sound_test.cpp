@@ -163,6 +163,7 @@ TEST(Sound, ARunGoesOnAndFadesBehindAnotherProgramsWindow) {
   const double start = Crossing(loudness, 0, 0.75 * sweep, true);
   ASSERT_GT(start, 0);
   const double v50 = Crossing(loudness, start, 50.5 / 200 * sweep, false, true);
+  std::printf("behind another window: 50.5/200 of the level at %.3f s into the run\n", v50 - start);
   EXPECT_NEAR(v50 - start, 13.28, 13.28 * 0.03);
   const double after = start + 14.28 + 0.5;
   ASSERT_LT(after * 100, loudness.size());
