@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 source scripts/packages.sh
 ensure_packages wine wine64 >&2
 cache=${SOUNDPATH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/soundpath}
+mkdir -p "$cache"
 prefix=$cache/wine-$(dpkg-query -W -f='${Version}' wine)
 if [ ! -f "$prefix/system.reg" ]; then
   rm -rf "$prefix"

@@ -284,6 +284,8 @@ Program::Program(const Launch& how) {
   dir_ = tmpl;
   fs::create_directories(dir_ + "/work");
   fs::create_directories(dir_ + "/home");
+  fs::create_directories(dir_ + "/run");
+  fs::permissions(dir_ + "/run", fs::perms::owner_all);
   // Under Wine, the program and the data files are those of the Windows release.
   const std::string data =
       WineExe() ? fs::path(WineExe()).parent_path().string() : std::string(SOUNDPATH_DATA_DIR);
@@ -304,6 +306,8 @@ Program::Program(const Launch& how) {
     fs::permissions(dir_, fs::perms::all);
     fs::permissions(dir_ + "/home", fs::perms::all);
     fs::permissions(dir_ + "/work", fs::perms::none);
+    if (drop_root && chown((dir_ + "/run").c_str(), 65534, 65534) != 0)
+      throw std::runtime_error("chown failed");
   }
 
   const std::string display = how.own_display                ? StartXvfb(xvfb_pid_)
@@ -327,6 +331,8 @@ Program::Program(const Launch& how) {
   if (pid_ == 0) {
     if (chdir(workdir.c_str()) != 0) _exit(126);
     setenv("HOME", (dir_ + "/home").c_str(), 1);
+    // A desktop session's own folder, as every session has: without one, Wine 10 says so.
+    setenv("XDG_RUNTIME_DIR", (dir_ + "/run").c_str(), 1);
     setenv("PULSE_SERVER", server.c_str(), 1);
     if (how.with_display)
       setenv("DISPLAY", display.c_str(), 1);
