@@ -65,7 +65,8 @@ scripts/setup.sh test -DSOUNDPATH_WINDOWS_DIR="$release/soundpath" \
 ctest --test-dir build --output-on-failure
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOUNDPATH_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOUNDPATH_SANITIZE=ON \
+  -DBUILD_TESTING=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 export UBSAN_OPTIONS=print_stacktrace=1
 ctest --test-dir build-asan -L unit --output-on-failure
