@@ -150,7 +150,7 @@ TEST(Sound, ARunGoesOnAndFadesBehindAnotherProgramsWindow) {
   ASSERT_NO_FATAL_FAILURE(PlayTwoPoints(p));
   e2e::SleepMs(1600);
   p.StartOtherWineProgram({"notepad"});
-  e2e::SleepMs(14280 - 1600 + 1500);  // the rest of the run, and some
+  e2e::SleepMs(14280 - 1600 + 2500);  // the rest of the run, and some
   p.CloseWindow();
   ASSERT_EQ(p.WaitForExit(3000), 0);
 
@@ -159,13 +159,15 @@ TEST(Sound, ARunGoesOnAndFadesBehindAnotherProgramsWindow) {
   double sweep = 0;
   for (double l : loudness) sweep = std::max(sweep, l);
   // As in the path's own test: the fade passes 50.5/200 of the level, for the last time, 3 s
-  // into the fade and 13.28 s into the run; then 1/200 of it is left.
+  // into the fade and 13.28 s into the run (a stuck tone passes it only when the program
+  // ends, over 3 s later; Wine's run, beside another program, can run a few % slow); a
+  // second after, the fade is over and 1/200 of the level is left.
   const double start = Crossing(loudness, 0, 0.75 * sweep, true);
   ASSERT_GT(start, 0);
   const double v50 = Crossing(loudness, start, 50.5 / 200 * sweep, false, true);
   std::printf("behind another window: 50.5/200 of the level at %.3f s into the run\n", v50 - start);
-  EXPECT_NEAR(v50 - start, 13.28, 13.28 * 0.03);
-  const double after = start + 14.28 + 0.5;
+  EXPECT_NEAR(v50 - start, 13.28, 13.28 * 0.1);
+  const double after = v50 + 1.5;
   ASSERT_LT(after * 100, loudness.size());
   EXPECT_LT(loudness[static_cast<size_t>(after * 100)], sweep / 50) << "a tone sticks";
 }
