@@ -1,46 +1,59 @@
 #!/usr/bin/env bash
 # Measures soundpath on this machine and prints one table:
 #   - idle CPU of the running program beside that of bench/idle_floor (the same library window
-#     and drivers doing nothing), averaged over ROUNDS turns of IDLE_SECONDS each;
-#   - time from start to the window being mapped;
-#   - peak resident memory after a few clicks;
+#     and drivers doing nothing), averaged over ROUNDS turns of IDLE_SECONDS each, for the Linux
+#     program and for the Windows program under Wine (the floor cross-built against the same
+#     patched library, Wine's server counted, drawn through Wine's default renderer);
+#   - time from start to the window being mapped; peak resident memory after a few clicks;
 #   - wall time of one two-point synthesis run beside the sum of its pauses (14.28 s);
-#   - idle CPU of the Windows program under Wine beside the library's floor built for Windows the
-#     same way (bench/idle_floor.cpp, cross-built against the same patched library), each with
-#     Wine's server counted, drawn through Wine's default renderer.
-# It runs under its own Xvfb with the Linux program's sound going to ALSA's file plugin (it
-# measures time, CPU and memory, not the sound); the Windows program plays into a private
-# PulseAudio server, the sound device Wine can use here.
-# Needs: the test packages (scripts/setup.sh test), plus xdotool and x11-utils.
+#   - how it answers, for the Linux program through PulseAudio and through PipeWire, and for the
+#     Windows program under Wine through PulseAudio: how many of TAPS taps (press and release
+#     sent together) leave a disc; from a right tap to the first sound heard and from a DEL tap
+#     to silence, median and worst of TRIALS; and the gaps in a two-point run while every core
+#     is kept busy by other processes.
+# Delays are read off a real-time recording of the sound server's sink, whose clock is tied to
+# the wall clock by short beeps played straight into it before, between and after the events
+# (bench/delays.cpp); the beeps between show the method's own error.
+#   bench/bench.sh [--short]
+# --short runs every measure once, briefly (for test.sh: that it works, not its figures).
+# BUILD_DIR (default build) and WINDOWS_BUILD (a tree of scripts/build-windows.sh; by default
+# build-windows, built here) say which programs are measured.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh test >/dev/null
-for p in xdotool x11-utils; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || {
-    sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get install -y -qq "$p" </dev/null >/dev/null; }
-done
-
+source scripts/packages.sh
+source scripts/pulse.sh
+if [ "${1:-}" = --short ]; then
+  IDLE_SECONDS=${IDLE_SECONDS:-2} ROUNDS=${ROUNDS:-1} TRIALS=${TRIALS:-1} TAPS=${TAPS:-4}
+fi
 IDLE_SECONDS=${IDLE_SECONDS:-10}
 ROUNDS=${ROUNDS:-3}
-root=$(pwd)
+TRIALS=${TRIALS:-7}
+TAPS=${TAPS:-10}
+build=$(realpath "${BUILD_DIR:-build}")
+windows=$(realpath -m "${WINDOWS_BUILD:-build-windows}")
+[ -x "$build/soundpath" ] || scripts/setup.sh test >/dev/null
+ensure_packages xdotool x11-utils pipewire pipewire-bin wireplumber dbus-daemon
+
 xvfb=""
 work=$(mktemp -d /tmp/soundpath-bench-XXXXXX)
 trap 'kill $(jobs -p) $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/home" "$work/run"
-cp build/crosshair.bmp build/sound.wav "$work/run/"
-printf 'pcm.!default {\n type file\n slave.pcm "null"\n file "%s"\n format "wav"\n}\n' \
-  "$work/capture.wav" >"$work/home/.asoundrc"
+cp "$build/crosshair.bmp" "$build/sound.wav" "$work/run/"
 read -ra allegro_libs <<<"$(pkg-config --libs allegro)"
 g++ -O2 -Wall -Wextra bench/idle_floor.cpp -o "$work/run/idle_floor" "${allegro_libs[@]}"
 gcc -O2 -Wall -shared -fPIC bench/runtimer.c -o "$work/runtimer.so" -ldl
+g++ -O2 -Wall -Wextra -std=c++17 -Itests/e2e bench/delays.cpp tests/e2e/capture.cpp \
+  -o "$work/delays"
+g++ -O2 -Wall -Wextra bench/discs.cpp -o "$work/discs" -lX11
+pipewire_plugin=$(pipewire_alsa_plugin)
 
 # The Windows release and the floor built for Windows, and the tests' Wine prefix.
-scripts/build-windows.sh build-windows >/dev/null
-cmake --build build-windows/exe --target idle_floor >/dev/null
+[ -n "${WINDOWS_BUILD:-}" ] || scripts/build-windows.sh "$windows" >/dev/null
+cmake --build "$windows/exe" --target idle_floor >/dev/null
 mkdir -p "$work/win"
-(cd "$work/win" && cmake -E tar xf "$root/build-windows/soundpath-"*"-windows-x64.zip")
-cp build-windows/exe/idle_floor.exe "$work/win/soundpath/"
+zips=("$windows"/dist/soundpath-*-windows-x64.zip)
+(cd "$work/win" && cmake -E tar xf "${zips[0]}")
+cp "$windows/exe/idle_floor.exe" "$work/win/soundpath/"
 wineprefix=$(scripts/wineprefix.sh)
 
 exec 3< <(exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
@@ -52,8 +65,11 @@ hz=$(getconf CLK_TCK)
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
 mapped() { xwininfo -root -children 2>/dev/null | grep -q '800x600'; }
 now_ms() { date +%s%3N; }
+# The window's place on the screen: Wine centres it, the library's X11 port leaves it at 0, 0.
+origin() { xwininfo -root -children | awk '/800x600/ { split($NF, p, "+"); print p[2], p[3]; exit }'; }
 
-# start PROGRAM: runs it in the data directory and waits for its window; sets pid and map_ms.
+# start PROGRAM [PRELOAD [WRAPPER]]: runs it in its folder and waits for its window; sets pid and
+# map_ms.
 start() {
   local t0
   t0=$(now_ms)
@@ -79,23 +95,29 @@ idle_cpu() {
   b=$(ticks "$pid"); for p in ${extra:-}; do b=$((b + $(ticks "$p"))); done
   awk -v d=$((b - a)) -v hz="$hz" -v s="$IDLE_SECONDS" 'BEGIN { printf "%.2f", 100 * d / hz / s }'
 }
+average() { awk -v s="$1" -v n="$2" 'BEGIN { printf "%.2f", s / n }'; }
+add() { awk -v a="$1" -v b="$2" 'BEGIN { print a + b }'; }
 
+# ---- idle CPU, start, memory and the run's length: the Linux program ---------------------------
+# Its sound goes to ALSA's file plugin here: these measure time, CPU and memory, not the sound.
+printf 'pcm.!default {\n type file\n slave.pcm "null"\n file "%s"\n format "wav"\n}\n' \
+  "$work/capture.wav" >"$work/home/.asoundrc"
 # Idle CPU at this level is a few percent and the machine's own noise is of the same order, so
 # the two programs take turns, ROUNDS times each, and their totals are compared.
 floor_sum=0
 sp_sum=0
 for _ in $(seq "$ROUNDS"); do
   start "$work/run/idle_floor"
-  floor_sum=$(awk -v a="$floor_sum" -v b="$(idle_cpu)" 'BEGIN { print a + b }')
+  floor_sum=$(add "$floor_sum" "$(idle_cpu)")
   quit
-  start "$root/build/soundpath"
-  sp_sum=$(awk -v a="$sp_sum" -v b="$(idle_cpu)" 'BEGIN { print a + b }')
+  start "$build/soundpath"
+  sp_sum=$(add "$sp_sum" "$(idle_cpu)")
   quit
 done
-floor_cpu=$(awk -v s="$floor_sum" -v n="$ROUNDS" 'BEGIN { printf "%.2f", s / n }')
-sp_cpu=$(awk -v s="$sp_sum" -v n="$ROUNDS" 'BEGIN { printf "%.2f", s / n }')
+floor_cpu=$(average "$floor_sum" "$ROUNDS")
+sp_cpu=$(average "$sp_sum" "$ROUNDS")
 
-start "$root/build/soundpath" "$work/runtimer.so"
+start "$build/soundpath" "$work/runtimer.so"
 sp_map=$map_ms
 sleep 1  # the window is mapped a moment before the loop starts reading the mouse
 xdotool mousemove 200 100 mousedown 1 sleep 0.1 mouseup 1 sleep 0.2
@@ -107,16 +129,108 @@ quit
 read -r run_ms run_steps < <(tail -n 1 "$work/runs.txt")
 [ "$run_steps" = 1228 ] || echo "warning: the run made $run_steps adjustments, not 1228" >&2
 
-# The same idle measure for the Windows program under Wine, in the tests' prefix, with the
-# data files of the release beside both programs; Wine centres its window on the screen. Its
-# sound goes to a private PulseAudio server: without a sound device the program would wait in
-# its message box saying so.
+# ---- how it answers, through each sound server --------------------------------------------------
+# answer NAME SERVER PROGRAM [WRAPPER]: one run of PROGRAM with its sound going to SERVER
+# (pulse or pipewire), recorded from the server's sink; prints one table row a measure.
+answer() {
+  local name=$1 server=$2 dir=$work/$1 ox oy i x y seen busy=() rec player
+  mkdir -p "$dir"
+  if [ "$server" = pulse ]; then
+    start_pulse "$dir/server"
+    printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' >"$HOME/.asoundrc"
+    parec -d capture.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=5 \
+      --raw >"$dir/recording.raw" &
+    rec=$!
+  else
+    start_pipewire "$dir/server"
+    printf 'pcm_type.pipewire { lib "%s" }\npcm.!default { type pipewire }\n' \
+      "$pipewire_plugin" >"$HOME/.asoundrc"
+    pw-record --target capture -P '{ stream.capture.sink=true }' --rate 44100 --channels 2 \
+      --format s16 --latency 5ms - >"$dir/recording.raw" &
+    rec=$!
+  fi
+  until [ -s "$dir/recording.raw" ]; do sleep 0.05; done
+  # The beeps go through a player that is already connected, so that its start costs nothing.
+  "$work/delays" --beep >"$dir/beep.raw"
+  mkfifo "$dir/beeps"
+  if [ "$server" = pulse ]; then
+    pacat --latency-msec=5 --raw --format=s16le --rate=44100 --channels=2 <"$dir/beeps" &
+  else
+    pw-play --target capture --latency 5ms --rate 44100 --channels 2 --format s16 - \
+      <"$dir/beeps" &
+  fi
+  player=$!
+  exec 4>"$dir/beeps"
+  beep() { sleep 0.6; echo "beep $(now_ms)" >>"$dir/events"; cat "$dir/beep.raw" >&4; sleep 0.4; }
+
+  start "$3" "" "${4:-}"
+  read -r ox oy < <(origin)
+  sleep 1
+  xdotool mousemove $((ox + 400)) $((oy + 300))
+  beep
+  local places=()
+  for i in $(seq 0 $((TAPS - 1))); do
+    x=$((60 + (i % 5) * 160)) y=$((120 + (i / 5) * 200))
+    places+=("$x" "$y")
+    xdotool mousemove $((ox + x)) $((oy + y)) sleep 0.15 click 1 sleep 0.15
+  done
+  sleep 0.5
+  seen=$("$work/discs" "${places[@]}")
+  xdotool key Delete
+  for i in $(seq "$TRIALS"); do
+    beep
+    echo "sound $(now_ms)" >>"$dir/events"
+    xdotool click 3
+    sleep 4.6  # with no point, the run is its fade: 4 s
+    echo "silence $(now_ms)" >>"$dir/events"
+    xdotool key Delete
+  done
+  beep
+  xdotool mousemove $((ox + 200)) $((oy + 100)) sleep 0.15 click 1 sleep 0.15
+  xdotool mousemove $((ox + 600)) $((oy + 400)) sleep 0.15 click 1 sleep 0.3
+  for i in $(seq "$(nproc)"); do
+    (exec bash -c 'while :; do :; done') &
+    busy+=($!)
+  done
+  echo "run $(now_ms)" >>"$dir/events"
+  xdotool click 3
+  sleep 14.8
+  kill "${busy[@]}"
+  xdotool key Delete
+  beep
+  quit
+  [ -z "${4:-}" ] || wineserver -w
+  exec 4>&-
+  kill "$rec" "$player" 2>/dev/null || true
+  wait "$rec" "$player" 2>/dev/null || true
+  stop_server "$dir/server"
+  local result
+  if ! result=$("$work/delays" "$dir/recording.raw" "$dir/events"); then
+    echo "$result" >&2
+    echo "bench: $name: an answer never came" >&2
+  fi
+  awk -v n="$name" -v seen="$seen" -v taps="$TAPS" '
+    { median[$1] = $3; worst[$1] = $4 }
+    END {
+      printf "%-44s %7d of %d\n", n ": taps that left a disc", seen, taps
+      printf "%-44s %7d ms, worst %d ms  (target <= 30)\n", n ": right click to sound", median["sound"], worst["sound"]
+      printf "%-44s %7d ms, worst %d ms  (target <= 30)\n", n ": DEL to silence", median["silence"], worst["silence"]
+      printf "%-44s %7d windows of 5 ms\n", n ": gaps in a run, every core busy", worst["gaps"]
+      if ("beep" in median) printf "%-44s %7d ms, worst %d ms\n", n ": error of the method (beeps)", median["beep"], worst["beep"]
+    }' <<<"$result"
+}
+answers=$(answer "Linux, PulseAudio" pulse "$build/soundpath")
+answers+=$'\n'$(answer "Linux, PipeWire" pipewire "$build/soundpath")
+
+# ---- the Windows program under Wine ------------------------------------------------------------
+# In the tests' prefix, with the data files of the release beside both programs; Wine centres
+# its window on the screen. Its sound goes to a private PulseAudio server: without a sound device
+# the program would wait in its message box saying so.
 export WINEPREFIX=$wineprefix WINEDEBUG=-all
-source scripts/pulse.sh
 start_pulse "$work/pulse"
 wine_idle() {
-  start "$work/win/soundpath/$1" "" wine  # the launcher becomes the Windows program
-  extra=$(pgrep -n -x 'wineserver(64)?')  # Debian's is wineserver64
+  start "$work/win/soundpath/$1" "" wine # the launcher becomes the Windows program
+  extra=$(pgrep -n -x 'wineserver(64)?') # Debian's is wineserver64
   idle_cpu 512 384
   extra=""
   quit
@@ -125,11 +239,13 @@ wine_idle() {
 wfloor_sum=0
 wsp_sum=0
 for _ in $(seq "$ROUNDS"); do
-  wfloor_sum=$(awk -v a="$wfloor_sum" -v b="$(wine_idle idle_floor.exe)" 'BEGIN { print a + b }')
-  wsp_sum=$(awk -v a="$wsp_sum" -v b="$(wine_idle soundpath.exe)" 'BEGIN { print a + b }')
+  wfloor_sum=$(add "$wfloor_sum" "$(wine_idle idle_floor.exe)")
+  wsp_sum=$(add "$wsp_sum" "$(wine_idle soundpath.exe)")
 done
-wfloor_cpu=$(awk -v s="$wfloor_sum" -v n="$ROUNDS" 'BEGIN { printf "%.2f", s / n }')
-wsp_cpu=$(awk -v s="$wsp_sum" -v n="$ROUNDS" 'BEGIN { printf "%.2f", s / n }')
+wfloor_cpu=$(average "$wfloor_sum" "$ROUNDS")
+wsp_cpu=$(average "$wsp_sum" "$ROUNDS")
+stop_server "$work/pulse"
+answers+=$'\n'$(answer "Wine, PulseAudio" pulse "$work/win/soundpath/soundpath.exe" wine)
 
 awk -v f="$floor_cpu" -v c="$sp_cpu" -v m="$sp_map" -v r="$rss" -v run="$run_ms" \
   -v wf="$wfloor_cpu" -v wc="$wsp_cpu" 'BEGIN {
@@ -145,3 +261,4 @@ awk -v f="$floor_cpu" -v c="$sp_cpu" -v m="$sp_map" -v r="$rss" -v run="$run_ms"
   printf "%-44s %7.0f ms  (nominal 14280)\n", "two-point run, wall time", run
   printf "%-44s %9.2f%%  (target <= 1.5)\n", "two-point run, overhead", 100 * (run - 14280) / 14280
 }'
+echo "$answers"

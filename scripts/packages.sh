@@ -40,3 +40,26 @@ debian_mirror() {
   [ -n "$site" ] || { echo "apt has no Debian archive for $1 in this machine's sources" >&2; return 1; }
   echo "${site%%$'\n'*}"
 }
+
+# soundpath_cache: prints the folder, outside the work tree, that keeps what does not change
+# from one run to the next (the library's source and build for Windows, the Wine prefix).
+soundpath_cache() {
+  echo "${SOUNDPATH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/soundpath}"
+}
+
+# pipewire_alsa_plugin: prints the path of PipeWire's ALSA plugin, unpacked from Debian's
+# package of the installed PipeWire's version into the cache: installing that package would
+# remove PulseAudio, which the tests need beside it.
+pipewire_alsa_plugin() {
+  local version dir
+  version=$(dpkg-query -W -f='${Version}' pipewire) || { echo "PipeWire is not installed" >&2; return 1; }
+  dir=$(soundpath_cache)/pipewire-alsa-$version
+  if [ ! -f "$dir/unpacked" ]; then
+    rm -rf "$dir" && mkdir -p "$dir"
+    (cd "$dir" && { apt-get download -q "pipewire-alsa=$version" ||
+      { apt-get update -qq && apt-get download -q "pipewire-alsa=$version"; }; }) >&2 ||
+      { echo "apt could not fetch pipewire-alsa $version" >&2; return 1; }
+    dpkg -x "$dir"/pipewire-alsa_*.deb "$dir/root" && touch "$dir/unpacked"
+  fi
+  find "$dir/root" -name libasound_module_pcm_pipewire.so -print -quit
+}

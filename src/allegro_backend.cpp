@@ -6,27 +6,20 @@
 // (kept apart so that include sorting never moves it below this line)
 #include <allegro.h>
 
-#include "platform.h"
-
 static_assert(lib::kGfxAutodetectWindowed == GFX_AUTODETECT_WINDOWED);
 static_assert(lib::kDigiAutodetect == DIGI_AUTODETECT);
 static_assert(lib::kMidiAutodetect == MIDI_AUTODETECT);
 static_assert(lib::kKeyEsc == KEY_ESC);
 static_assert(lib::kKeyDel == KEY_DEL);
 static_assert(lib::kSwitchBackground == SWITCH_BACKGROUND);
+static_assert(lib::kMouseFlagLeftDown == MOUSE_FLAG_LEFT_DOWN);
+static_assert(lib::kMouseFlagRightDown == MOUSE_FLAG_RIGHT_DOWN);
 
 namespace lib {
 
 // The parentheses keep the library's allegro_init() macro from expanding the name.
 int(allegro_init)() {
-  const int result = allegro_init();
-#ifndef ALLEGRO_WINDOWS
-  // File names are bytes here, and the program's are UTF-8. Unless the locale says UTF-8, the
-  // library would turn every non-ASCII character of a path (a folder named "Zoë") into '^'.
-  // (On Windows it takes UTF-8 and opens files through the wide API.)
-  if (result == 0) set_filename_encoding(U_UTF8);
-#endif
-  return result;
+  return allegro_init();
 }
 void allegro_exit() {
   ::allegro_exit();
@@ -46,6 +39,9 @@ int install_timer() {
 int install_mouse() {
   return ::install_mouse();
 }
+void override_config_data(const char* text) {
+  ::override_config_data(text, ustrsize(text));
+}
 int install_sound(int digi, int midi) {
   return ::install_sound(digi, midi, nullptr);
 }
@@ -53,9 +49,7 @@ bool sound_output_present() {
   return digi_card != DIGI_NONE;
 }
 int set_gfx_mode(int card, int w, int h, int v_w, int v_h) {
-  const int result = ::set_gfx_mode(card, w, h, v_w, v_h);
-  if (result == 0) IntroduceWindow();
-  return result;
+  return ::set_gfx_mode(card, w, h, v_w, v_h);
 }
 int set_close_button_callback(void (*proc)()) {
   return ::set_close_button_callback(proc);
@@ -97,6 +91,12 @@ int mouse_b() {
 }
 bool key(int scancode) {
   return ::key[scancode] != 0;
+}
+void set_mouse_callback(void (*proc)(int flags)) {
+  ::mouse_callback = proc;
+}
+void set_keyboard_lowlevel_callback(void (*proc)(int scancode)) {
+  ::keyboard_lowlevel_callback = proc;
 }
 
 int screen_w() {

@@ -25,6 +25,9 @@ constexpr int kMidiAutodetect = -1;
 constexpr int kKeyEsc = 59;
 constexpr int kKeyDel = 77;
 constexpr int kSwitchBackground = 3;
+constexpr int kMouseFlagLeftDown = 2;
+constexpr int kMouseFlagRightDown = 8;
+constexpr int kKeyReleased = 0x80;  // the bit that marks a release in a raw scancode
 
 // Start-up and shutdown.
 int allegro_init();
@@ -34,6 +37,9 @@ void allegro_message(const char* text);  // a message box where the platform has
 int install_keyboard();
 int install_timer();
 int install_mouse();
+// Settings for the library's drivers held in memory, ahead of any configuration file; given
+// before the drivers are installed.
+void override_config_data(const char* text);
 int install_sound(int digi, int midi);
 bool sound_output_present();  // false when the library fell back to its silent driver
 int set_gfx_mode(int card, int w, int h, int v_w, int v_h);
@@ -54,6 +60,12 @@ int mouse_x();
 int mouse_y();
 int mouse_b();
 bool key(int scancode);
+// Input as it happens, called from the library's own thread: for every change of the mouse
+// (its flags say which: kMouseFlag...), and for every key press, repeat and release (a raw
+// scancode, kKeyReleased set on release). A press and release that come together call both,
+// though the state above never shows them.
+void set_mouse_callback(void (*proc)(int flags));
+void set_keyboard_lowlevel_callback(void (*proc)(int scancode));
 
 // Drawing on the screen.
 int screen_w();
@@ -77,5 +89,9 @@ int play_sample(const SAMPLE* spl, int vol, int pan, int freq, int loop);
 void adjust_sample(const SAMPLE* spl, int vol, int pan, int freq, int loop);
 void stop_sample(const SAMPLE* spl);
 void rest(unsigned int ms);
+// A pause like rest() that ends early once wake_rest() is called, from any thread; a call made
+// while no such pause runs ends the next one at once.
+void rest_until_woken(unsigned int ms);
+void wake_rest();
 
 }  // namespace lib

@@ -1,15 +1,36 @@
-// What the entry point asks of the platform file (platform_linux.cpp or platform_windows.cpp)
-// before the library starts.
+// What the core asks of the platform it runs on, beside the library. Each platform answers in
+// its own files (platform_posix.cpp with platform_x11.cpp, or platform_windows.cpp); the core
+// never includes a system header for it.
 #pragma once
 
+// ---- files ---------------------------------------------------------------------------------
+// The characters that end a folder's name in a path.
+extern const char* const kPathSeparators;
+// Where an installed program's data files are, under the prefix that holds its bin/ folder;
+// null where they are kept beside the program.
+extern const char* const kInstalledDataFolder;
+// Right after the library starts: file names are passed to it as UTF-8.
+void UseUtf8FileNames();
+
+// ---- complaints ----------------------------------------------------------------------------
+// False where nobody sees what the program writes to stderr (a Windows program has no
+// console), so that its complaints are shown in a message box too.
+extern const bool kStderrIsSeen;
+
+// ---- stopping ------------------------------------------------------------------------------
+// Calls `handler` with the signal's number when the program is told to stop (SIGINT,
+// SIGTERM), in place of the library's own handlers, which shut it down from inside the signal
+// handler and can abort.
+void CatchStopSignals(void (*handler)(int));
 // Where the display can go away under the program (an X server that ends), the program then
 // ends at once with one line and status 1, rather than crashing in the library's teardown.
 void EndWhenDisplayLost();
 
+// ---- the window ----------------------------------------------------------------------------
 // Where the window system learns a window's owner only from the program (X11): gives the window
-// the program's name and class before the library makes it, so that a desktop can match it to
-// the program's desktop entry...
+// the program's name, class and icon before the library makes it, so that a desktop can match
+// it to the program's desktop entry...
 void NameWindowBeforeItIsMade();
-// ...and, once it is open, the name, process, machine and icon that a taskbar, a dock or a
+// ...and, once it is open, the name, process, machine and icons that a taskbar, a dock or a
 // window manager reads from it.
 void IntroduceWindow();

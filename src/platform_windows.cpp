@@ -1,63 +1,25 @@
-// Windows side of what the program needs from the system beside the library: where the program
-// lies, whether a file is there, and opening one. Paths are UTF-8 in the program and in the
-// library (which opens files through the wide API); here they go through the wide calls too,
-// since the narrow ones take the ANSI code page, in which a folder named "王芳" or "Zoë" may have
-// no spelling at all.
-// Windows has a BITMAP of its own; the library's is the one the seam means.
-#define BITMAP WINDOWS_BITMAP
-#include <windows.h>
-#undef BITMAP
+// What the core asks of Windows (platform.h). A Windows program keeps its data files beside
+// itself, has no console, and owns its window through its executable.
+#include <csignal>
 
-#include "library.h"
 #include "platform.h"
 
-namespace {
+const char* const kPathSeparators = "/\\";
+const char* const kInstalledDataFolder = nullptr;
+const bool kStderrIsSeen = false;
 
-std::wstring Wide(const char* utf8) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-  std::wstring w(n > 0 ? n : 1, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, w.data(), n);
-  w.resize(n > 0 ? n - 1 : 0);
-  return w;
+// The library takes UTF-8 names already, and opens files through the wide API.
+void UseUtf8FileNames() {}
+
+void CatchStopSignals(void (*handler)(int)) {
+  std::signal(SIGINT, handler);
+  std::signal(SIGTERM, handler);
 }
 
-}  // namespace
-
-void EndWhenDisplayLost() {
-  // A Windows program's desktop does not go away under it.
-}
+// A Windows program's desktop does not go away under it.
+void EndWhenDisplayLost() {}
 
 // Windows knows a window's program by its executable, and the library gives the window the
 // executable's icon.
 void NameWindowBeforeItIsMade() {}
 void IntroduceWindow() {}
-
-namespace lib {
-
-std::string executable_path() {
-  std::wstring path(MAX_PATH, L'\0');
-  DWORD n;
-  while ((n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) ==
-             path.size() &&
-         path.size() < 32768)
-    path.resize(path.size() * 2);
-  if (n == 0 || n == path.size()) return "";
-  const int len = WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(n), nullptr, 0,
-                                      nullptr, nullptr);
-  std::string utf8(len, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(n), utf8.data(), len, nullptr,
-                      nullptr);
-  return utf8;
-}
-
-bool file_exists(const char* path) {
-  if (GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-  const DWORD e = GetLastError();
-  return e != ERROR_FILE_NOT_FOUND && e != ERROR_PATH_NOT_FOUND;
-}
-
-std::FILE* open_file(const char* path) {
-  return _wfopen(Wide(path).c_str(), L"rb");
-}
-
-}  // namespace lib

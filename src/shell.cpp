@@ -5,15 +5,13 @@
 #include <atomic>
 #include <climits>
 #include <csignal>
-#ifndef _WIN32
-#include <signal.h>  // sigaction
-#endif
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "filecheck.h"
 #include "library.h"
+#include "platform.h"
 #include "soundpath.h"
 
 namespace {
@@ -25,13 +23,6 @@ constexpr int kScreenH = 600;
 
 constexpr const char* kCrosshairFile = "crosshair.bmp";
 constexpr const char* kSoundFile = "sound.wav";
-#ifdef _WIN32
-constexpr const char* kPathSeparators = "/\\";
-constexpr const char* kInstalledDataDir = nullptr;  // the files are kept beside the program
-#else
-constexpr const char* kPathSeparators = "/";
-constexpr const char* kInstalledDataDir = "share/soundpath/";  // beside bin/, under the prefix
-#endif
 constexpr int kCrosshairFocus = 15;  // the cross's centre in its 31x31 or 32x32 image
 
 constexpr const char* kStatusFormat =
@@ -45,9 +36,21 @@ constexpr int kRightButton = 2;
 
 constexpr unsigned kClickPauseMs = 100;
 // A turn with nothing to do sleeps this long, so that the idle program costs little more than
-// the library's own idle work (each wake-up costs a little); still shorter than a person's
-// click, which the loop must see while the button is down.
+// the library's own idle work (each wake-up costs a little). A press ends the pause at once:
+// the pointer's moves wait for it, the buttons and keys do not.
 constexpr unsigned kIdlePauseMs = 20;
+
+// The library's sound buffer, in memory, so that no configuration file is read for it or
+// written. Its mixer is fed from a thread that runs every 10 ms, one period at a time: the
+// period must hold a little more than 10 ms of sound (512 frames at 44.1 kHz are 11.6 ms), and
+// two of them are the least that keeps playing while the next is mixed. The library's default
+// buffer is about 116 ms, which a right click or DEL would wait for. On Windows the DirectSound
+// buffer is counted in pieces of 1024 bytes, 5.8 ms each.
+constexpr const char* kSoundSettings =
+    "[sound]\n"
+    "alsa_fragsize = 512\n"
+    "alsa_numfrags = 2\n"
+    "dsound_numfrags = 6\n";
 
 constexpr int kExitOk = 0;
 constexpr int kExitCannotStart = 1;   // no window, keyboard or mouse
@@ -61,6 +64,60 @@ volatile std::sig_atomic_t stop_signal = 0;
 
 void OnCloseButton() {
   close_requested = true;
+  lib::wake_rest();
+}
+
+// The presses that the library's thread has seen since the loop last looked. A press and
+// release that come together (a touchpad's tap, a dwell or remote click), or a key tapped
+// between two looks, never show in the state that the loop reads; so every press is noted here
+// as it happens, with the pointer's place at that moment, and the pause is ended for it.
+// The library's thread adds to the queue of left presses, the loop takes from it.
+constexpr unsigned kQueuedPresses = 16;
+POINT left_presses[kQueuedPresses];
+std::atomic<unsigned> left_added{0}, left_taken{0};
+std::atomic<bool> right_pressed{false}, esc_pressed{false}, del_pressed{false};
+std::atomic<bool> esc_down{false}, del_down{false};  // a held key repeats; only its press counts
+
+void OnMouse(int flags) {
+  if (flags & lib::kMouseFlagLeftDown) {
+    const unsigned added = left_added.load(std::memory_order_relaxed);
+    if (added - left_taken.load(std::memory_order_acquire) < kQueuedPresses) {
+      left_presses[added % kQueuedPresses] = POINT{lib::mouse_x(), lib::mouse_y()};
+      left_added.store(added + 1, std::memory_order_release);
+    }
+  }
+  if (flags & lib::kMouseFlagRightDown) right_pressed = true;
+  if (flags & (lib::kMouseFlagLeftDown | lib::kMouseFlagRightDown)) lib::wake_rest();
+}
+
+void OnKey(int scancode) {
+  const bool released = (scancode & lib::kKeyReleased) != 0;
+  const int code = scancode & ~lib::kKeyReleased;
+  std::atomic<bool>* down = code == lib::kKeyEsc   ? &esc_down
+                            : code == lib::kKeyDel ? &del_down
+                                                   : nullptr;
+  if (down == nullptr) return;
+  const bool was_down = down->exchange(!released);
+  if (released || was_down) return;
+  (code == lib::kKeyEsc ? esc_pressed : del_pressed) = true;
+  lib::wake_rest();
+}
+
+// The oldest left press not yet acted on, if any.
+bool TakeLeftPress(POINT& at) {
+  const unsigned taken = left_taken.load(std::memory_order_relaxed);
+  if (taken == left_added.load(std::memory_order_acquire)) return false;
+  at = left_presses[taken % kQueuedPresses];
+  left_taken.store(taken + 1, std::memory_order_release);
+  return true;
+}
+
+// Presses that came during a run are not acted on after it; what is still held then is.
+void ForgetPresses() {
+  left_taken.store(left_added.load(std::memory_order_acquire), std::memory_order_release);
+  right_pressed = false;
+  esc_pressed = false;
+  del_pressed = false;
 }
 
 // The library's own handlers for these shut it down from inside the signal handler, which can
@@ -69,39 +126,17 @@ extern "C" void OnStopSignal(int sig) {
   stop_signal = sig;
 }
 
-void CatchStopSignals() {
-#ifdef _WIN32
-  std::signal(SIGINT, OnStopSignal);
-  std::signal(SIGTERM, OnStopSignal);
-#else
-  // sigaction rather than signal(), whose meaning differs between systems (whether the handler
-  // stays, whether an interrupted call restarts): it stays, and calls restart.
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-#endif
-}
-
 bool Stopping() {
   return stop_signal != 0;
 }
 
-// A Windows GUI program has no console: what it writes to stderr reaches nobody. There its
-// complaints are also shown in the library's message box, all that are pending in one box, so
-// that a user who starts it without its files is told once, before the first turn; a fatal one
-// is shown before the program ends.
-#ifdef _WIN32
-constexpr bool kStderrIsSeen = false;
-#else
-constexpr bool kStderrIsSeen = true;
-#endif
+// Where nobody sees stderr (a Windows program has no console), complaints are also shown in the
+// library's message box, all that are pending in one box, so that a user who starts it without
+// its files is told once, before the first turn; a fatal one is shown before the program ends.
 std::string pending_notices;
 
-// One line on stderr (and, on Windows, in the next message box): the only text the program
-// shows outside its window.
+// One line on stderr (and, where that is not seen, in the next message box): the only text the
+// program shows outside its window.
 void Complain(const std::string& line) {
   std::fprintf(stderr, "soundpath: %s\n", line.c_str());
   if (!kStderrIsSeen) pending_notices += line + "\n";
@@ -138,7 +173,8 @@ std::vector<std::string> DataPlaces() {
   if (bin.empty()) return places;
   places.push_back(bin);
   const std::string prefix = Folder(bin.substr(0, bin.size() - 1));
-  if (kInstalledDataDir != nullptr && !prefix.empty()) places.push_back(prefix + kInstalledDataDir);
+  if (kInstalledDataFolder != nullptr && !prefix.empty())
+    places.push_back(prefix + kInstalledDataFolder);
   return places;
 }
 
@@ -208,30 +244,40 @@ void ClearScreen() {
 int RunShell() {
   // ---- start-up ------------------------------------------------------------------------------
   pending_notices.clear();
+  EndWhenDisplayLost();
+  NameWindowBeforeItIsMade();
   if (lib::allegro_init() != 0) {
     const std::string why = lib::allegro_error();
     Complain("could not open the window: " + (why.empty() ? "no display to connect to" : why));
     ShowNotices();
     return kExitCannotStart;
   }
+  UseUtf8FileNames();
   // Without the keyboard no key could end the program, and without the mouse nothing could be
   // done in it.
   if (lib::install_keyboard() != 0)
     return GiveUp("could not use the keyboard", lib::allegro_error());
   lib::install_timer();
   if (lib::install_mouse() < 0) return GiveUp("could not use the mouse", lib::allegro_error());
+  lib::override_config_data(kSoundSettings);
   if (lib::install_sound(lib::kDigiAutodetect, lib::kMidiAutodetect) != 0 ||
       !lib::sound_output_present())
     Complain("no sound output; the path will play silently");
   if (lib::set_gfx_mode(lib::kGfxAutodetectWindowed, kScreenW, kScreenH, 0, 0) != 0)
     return GiveUp("could not open the window", lib::allegro_error());
+  IntroduceWindow();
   // A sound toy goes on sounding behind another window, as any player does; left to itself the
   // library would pause the program there on some platforms, freezing its sound mid-note.
   lib::set_display_switch_mode(lib::kSwitchBackground);
   close_requested = false;
   stop_signal = 0;
   lib::set_close_button_callback(OnCloseButton);
-  CatchStopSignals();
+  CatchStopSignals(OnStopSignal);
+  esc_down = false;
+  del_down = false;
+  ForgetPresses();
+  lib::set_mouse_callback(OnMouse);
+  lib::set_keyboard_lowlevel_callback(OnKey);
 
   const std::vector<std::string> places = DataPlaces();
   std::string path, why;
@@ -264,7 +310,11 @@ int RunShell() {
   bool status_covered = true;
 
   // ---- main loop -----------------------------------------------------------------------------
-  while (!lib::key(lib::kKeyEsc) && !close_requested && !Stopping()) {
+  // Each button and key is acted on while it is held, as the state shows it, or once for a
+  // press noted since the last look: the state is read first, so that a press that comes
+  // between the two is not acted on twice.
+  while (!lib::key(lib::kKeyEsc) && !esc_pressed.exchange(false) && !close_requested &&
+         !Stopping()) {
     bool paused = false;
     int x = lib::mouse_x();
     int y = lib::mouse_y();
@@ -275,25 +325,31 @@ int RunShell() {
       status_covered = false;
     }
 
-    if (lib::mouse_b() & kLeftButton) {
-      DrawPointCircle(x, y);
+    // A press is drawn where it happened; a held button where the pointer is now.
+    POINT at{x, y};
+    const bool left_held = (lib::mouse_b() & kLeftButton) != 0;
+    if (TakeLeftPress(at) || left_held) {
+      DrawPointCircle(at.x, at.y);
       status_covered = true;
-      AppendPoint(count, x, y);
+      AppendPoint(count, at.x, at.y);
       lib::rest(kClickPauseMs);
       paused = true;
     }
-    if (lib::mouse_b() & kRightButton) {
+    const bool right_held = (lib::mouse_b() & kRightButton) != 0;
+    if (right_pressed.exchange(false) || right_held) {
       RunSynthesis(sound, synth, Stopping);
+      if (sound != nullptr) ForgetPresses();
       paused = paused || sound != nullptr;
     }
-    if (lib::key(lib::kKeyDel)) {
+    const bool del_held = lib::key(lib::kKeyDel);
+    if (del_pressed.exchange(false) || del_held) {
       ClearScreen();
       status_covered = true;
       if (sound != nullptr) lib::stop_sample(sound);
       InitPoints();
       count = 0;
     }
-    if (!paused) lib::rest(kIdlePauseMs);
+    if (!paused) lib::rest_until_woken(kIdlePauseMs);
   }
 
   // ---- shutdown ------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "library.h"
+#include "platform.h"
 
 // The handles the fake hands out; the program only passes them back.
 struct BITMAP {};
@@ -27,6 +28,9 @@ Options options;
 BITMAP crosshair;
 SAMPLE sample;
 void (*close_callback)() = nullptr;
+void (*mouse_callback)(int) = nullptr;
+void (*key_callback)(int) = nullptr;
+bool woken = false;
 long signalled_frame = -1;
 
 void Record(const char* name, std::vector<int> args = {}, std::string text = "") {
@@ -41,6 +45,59 @@ Frame Now() {
   return current;
 }
 
+// What the library's input thread says of the frame that begins now, after `before`.
+void TellCallbacks(const Frame& before, const Frame& now) {
+  constexpr int kDown[] = {lib::kMouseFlagLeftDown, lib::kMouseFlagRightDown};
+  for (int b = 0; b < 2; b++) {
+    const int bit = 1 << b;
+    if (mouse_callback == nullptr) break;
+    if ((now.buttons & bit) != (before.buttons & bit))
+      mouse_callback(now.buttons & bit ? kDown[b] : kDown[b] << 1);  // each UP flag is DOWN's next
+    if (now.tapped_buttons & bit) {
+      mouse_callback(kDown[b]);
+      mouse_callback(kDown[b] << 1);
+    }
+  }
+  const struct {
+    int code;
+    bool was, is, tapped;
+  } keys[] = {{lib::kKeyEsc, before.esc, now.esc, now.tapped_esc},
+              {lib::kKeyDel, before.del, now.del, now.tapped_del}};
+  for (const auto& k : keys) {
+    if (key_callback == nullptr) break;
+    if (k.was != k.is) key_callback(k.is ? k.code : k.code | lib::kKeyReleased);
+    if (k.tapped) {
+      key_callback(k.code);
+      key_callback(k.code | lib::kKeyReleased);
+    }
+  }
+}
+
+// Moves the clock on to `to`, frame by frame, telling the callbacks of each frame that begins;
+// a pause that a press can end stops at the frame that woke it.
+void Advance(long to, bool wakeable) {
+  for (size_t i = 0; i < script.size(); i++) {
+    if (script[i].from_ms <= now_ms || script[i].from_ms > to) continue;
+    now_ms = script[i].from_ms;
+    TellCallbacks(i > 0 ? script[i - 1] : Frame{0}, script[i]);
+    if (wakeable && woken) {
+      woken = false;
+      return;
+    }
+  }
+  now_ms = to;
+}
+
+// A frame's close click and its signal, once its time has come.
+void Deliver() {
+  Frame f = Now();
+  if (f.close && close_callback) close_callback();
+  if (f.signal && signalled_frame != f.from_ms) {
+    signalled_frame = f.from_ms;
+    std::raise(f.signal);
+  }
+}
+
 }  // namespace
 
 void Reset(const std::vector<Frame>& new_script, const Options& new_options) {
@@ -49,6 +106,9 @@ void Reset(const std::vector<Frame>& new_script, const Options& new_options) {
   script = new_script;
   options = new_options;
   close_callback = nullptr;
+  mouse_callback = nullptr;
+  key_callback = nullptr;
+  woken = false;
   signalled_frame = -1;
 }
 
@@ -90,6 +150,9 @@ int install_timer() {
 int install_mouse() {
   Record("install_mouse");
   return options.mouse_result;
+}
+void override_config_data(const char* text) {
+  Record("override_config_data", {}, text);
 }
 int install_sound(int digi, int midi) {
   Record("install_sound", {digi, midi});
@@ -148,6 +211,14 @@ bool key(int scancode) {
   fake::Frame f = fake::Now();
   return (scancode == kKeyEsc && f.esc) || (scancode == kKeyDel && f.del);
 }
+void set_mouse_callback(void (*proc)(int flags)) {
+  Record("set_mouse_callback");
+  fake::mouse_callback = proc;
+}
+void set_keyboard_lowlevel_callback(void (*proc)(int scancode)) {
+  Record("set_keyboard_lowlevel_callback");
+  fake::key_callback = proc;
+}
 
 // The library's built-in font is 8x8 pixels a character.
 int screen_w() {
@@ -199,13 +270,33 @@ void stop_sample(const SAMPLE*) {
 }
 void rest(unsigned int ms) {
   Record("rest", {static_cast<int>(ms)});
-  fake::now_ms += ms;
-  fake::Frame f = fake::Now();
-  if (f.close && fake::close_callback) fake::close_callback();
-  if (f.signal && fake::signalled_frame != f.from_ms) {
-    fake::signalled_frame = f.from_ms;
-    std::raise(f.signal);
-  }
+  fake::Advance(fake::now_ms + ms, false);
+  fake::Deliver();
+}
+void rest_until_woken(unsigned int ms) {
+  Record("rest_until_woken", {static_cast<int>(ms)});
+  if (fake::woken)
+    fake::woken = false;
+  else
+    fake::Advance(fake::now_ms + ms, true);
+  fake::Deliver();
+}
+void wake_rest() {
+  fake::woken = true;
 }
 
 }  // namespace lib
+
+// The window's side of the platform, as the fake library's window has it.
+void UseUtf8FileNames() {
+  fake::Record("UseUtf8FileNames");
+}
+void EndWhenDisplayLost() {
+  fake::Record("EndWhenDisplayLost");
+}
+void NameWindowBeforeItIsMade() {
+  fake::Record("NameWindowBeforeItIsMade");
+}
+void IntroduceWindow() {
+  fake::Record("IntroduceWindow");
+}

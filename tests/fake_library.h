@@ -15,7 +15,9 @@ struct Call {
   long at_ms;
 };
 
-// Mouse and keyboard state from `from_ms` on, until the next frame's time.
+// Mouse and keyboard state from `from_ms` on, until the next frame's time. The library's
+// input callbacks hear of every change as the frame begins, and of its taps: presses let go
+// again at once, which the state never shows.
 struct Frame {
   long from_ms;
   int x = 0;
@@ -23,6 +25,9 @@ struct Frame {
   int buttons = 0;  // bit 0 left, bit 1 right
   bool esc = false;
   bool del = false;
+  int tapped_buttons = 0;
+  bool tapped_esc = false;
+  bool tapped_del = false;
   bool close = false;  // the window's close button is clicked
   int signal = 0;      // raised once, when the frame begins
 };

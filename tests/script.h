@@ -21,6 +21,13 @@ class Script {
     return Add(0, gap_ms);
   }
   Script& Click(int x, int y) { return Press(x, y, 1); }
+  // Presses and lets go of `buttons` at (x, y) at once, as a touchpad's tap; then waits `gap_ms`.
+  Script& Tap(int x, int y, int buttons, long gap_ms = 200) {
+    x_ = x;
+    y_ = y;
+    Raw(gap_ms).tapped_buttons = buttons;
+    return *this;
+  }
   // A run blocks the loop for up to about 189 s, so by default the script waits that long
   // before its next step.
   Script& RightClick(long gap_ms = 200000) { return Press(x_, y_, 2, 60, gap_ms); }

@@ -1,5 +1,6 @@
 #include "capture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
@@ -99,6 +100,18 @@ int CountRises(const std::vector<Window>& w, double low, double high) {
     }
   }
   return rises;
+}
+
+std::vector<size_t> Gaps(const std::vector<Window>& w, size_t start, size_t count) {
+  constexpr size_t kAround = 20;
+  std::vector<size_t> gaps;
+  for (size_t i = std::max(start, kAround); i < start + count && i + kAround < w.size(); i++) {
+    std::vector<double> around;
+    for (size_t j = i - kAround; j <= i + kAround; j++) around.push_back(w[j].loudness);
+    std::nth_element(around.begin(), around.begin() + kAround, around.end());
+    if (w[i].loudness < 0.5 * around[kAround]) gaps.push_back(i - start);
+  }
+  return gaps;
 }
 
 }  // namespace e2e

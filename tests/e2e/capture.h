@@ -35,6 +35,11 @@ double LastAudible(const std::vector<Window>& w);
 
 int CountRises(const std::vector<Window>& w, double low, double high);
 
+// Where a sound output that ran dry left a gap in a steady sound: the windows among `count`
+// from `start` whose loudness falls below half of the middle of the 20 windows on either side.
+// Their indexes, from `start`.
+std::vector<size_t> Gaps(const std::vector<Window>& w, size_t start, size_t count);
+
 // The level of the loudest window of 2048 samples in the recording at `path`: above 0.01 when
 // the sample was heard at all.
 double PeakLevel(const std::string& path);

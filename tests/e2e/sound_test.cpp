@@ -2,9 +2,14 @@
 // as the points lay it out, for as long as it should last.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 #include "capture.h"
@@ -170,6 +175,50 @@ TEST(Sound, ARunGoesOnAndFadesBehindAnotherProgramsWindow) {
   const double after = v50 + 1.5;
   ASSERT_LT(after * 100, loudness.size());
   EXPECT_LT(loudness[static_cast<size_t>(after * 100)], sweep / 50) << "a tone sticks";
+}
+
+// Processes that keep every core busy, at the program's own priority, while this lives.
+class Busy {
+ public:
+  Busy() {
+    for (unsigned i = 0; i < std::max(1u, std::thread::hardware_concurrency()); i++) {
+      const pid_t pid = fork();
+      if (pid == 0) {
+        for (volatile unsigned long n = 0;; n++) {
+        }
+      }
+      pids_.push_back(pid);
+    }
+  }
+  ~Busy() {
+    for (pid_t pid : pids_) kill(pid, SIGKILL);
+    for (pid_t pid : pids_) waitpid(pid, nullptr, 0);
+  }
+
+ private:
+  std::vector<pid_t> pids_;
+};
+
+TEST(Sound, TheShortSoundBufferHasNoGapWhileEveryCoreIsBusy) {
+  Program p;
+  std::vector<Window> t;
+  {
+    Busy busy;
+    ASSERT_NO_FATAL_FAILURE(PlayTwoPoints(p));
+    e2e::SleepMs(14280 + 600);
+  }
+  p.Key("Escape");
+  ASSERT_EQ(p.WaitForExit(2000), 0);
+  // 5 ms windows over the two sweeps (10.28 s at volume 200, from the first loud window).
+  t = e2e::Analyse(e2e::ReadCapture(p.CapturePath()), 220);
+  double sweep = 0;
+  for (const Window& w : t) sweep = std::max(sweep, w.loudness);
+  size_t start = 0;
+  while (start < t.size() && t[start].loudness < 0.6 * sweep) start++;
+  ASSERT_LT(start + 2100, t.size());
+  const std::vector<size_t> gaps = e2e::Gaps(t, start + 20, 10280 / 5 - 40);
+  EXPECT_TRUE(gaps.empty()) << gaps.size() << " gaps, the first " << (gaps[0] + 20) * 5
+                            << " ms into the run";
 }
 
 TEST(Sound, ASecondRunLeavesNoToneBehindOnceItsFadeIsOver) {

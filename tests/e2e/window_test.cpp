@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
+#include "capture.h"
 #include "harness.h"
 
 namespace {
@@ -94,6 +96,37 @@ TEST(Window, DelClearsEverythingAndTheStatusLineComesBack) {
   EXPECT_EQ(lit(shot), 0);
   p.Key("Escape");
   EXPECT_EQ(p.WaitForExit(1000), 0);
+}
+
+TEST(Window, TapsOfButtonsAndKeysAreEachActedOnOnce) {
+  // Press and release sent together, as a touchpad's tap or a remote desktop's click sends
+  // them: the library's button and key state never shows them.
+  Program p;
+  ASSERT_TRUE(p.WaitForWindow());
+  constexpr int kTaps = 6;
+  auto place = [](int i) { return std::pair<int, int>{100 + 120 * i, 200 + 40 * i}; };
+  for (int i = 0; i < kTaps; i++) {
+    ASSERT_TRUE(p.PointAt(place(i).first, place(i).second));
+    p.Click(1, 0);
+  }
+  auto all_discs = [&](const Shot& s) {
+    for (int i = 0; i < kTaps; i++)
+      if (!ShowsDisc(s, place(i).first, place(i).second)) return false;
+    return true;
+  };
+  EXPECT_TRUE(all_discs(p.GrabWhen(all_discs)));
+  p.Key("Delete", 0);
+  auto cleared = [&](const Shot& s) {
+    for (int i = 0; i < kTaps; i++)
+      if (!(s.at(place(i).first, place(i).second) == kBlack)) return false;
+    return true;
+  };
+  EXPECT_TRUE(cleared(p.GrabWhen(cleared)));
+  p.Click(3, 0);  // with no points, a run of the fade alone: 4 s
+  e2e::SleepMs(4500);
+  p.Key("Escape", 0);
+  EXPECT_EQ(p.WaitForExit(2000), 0) << "ESC, tapped after one run, ends it";
+  EXPECT_GT(e2e::PeakLevel(p.CapturePath()), 0.01) << "the right tap started a run";
 }
 
 TEST(Window, TheCloseButtonQuitsLikeEsc) {

@@ -1,18 +1,14 @@
-// Linux side of what the program needs from the system beside the library: where the program
-// lies, whether a file is there, opening one, ending cleanly when the X server goes away, and
-// telling the desktop whose window it is.
+// The window's side of what the core asks of a Linux system (platform.h), through the library's
+// X11 port: UTF-8 file names, ending cleanly when the X server goes away, and telling the
+// desktop whose window it is.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <climits>
 #include <cstring>
 #include <vector>
 
-#include "library.h"
 #include "platform.h"
 #include "xpm_reader.h"
 // The library's X11 port: its display and managed window, and the lock around its X calls.
@@ -43,11 +39,22 @@ int DisplayLost(Display*) {
 
 }  // namespace
 
+// The library's X11 port gives its window this pixel map as the icon; its headers do not
+// declare it.
+extern "C" void* allegro_icon;
+
+void UseUtf8FileNames() {
+  // File names are bytes here, and the program's are UTF-8. Unless the locale says UTF-8, the
+  // library would turn every non-ASCII character of a path (a folder named "Zoë") into '^'.
+  set_filename_encoding(U_UTF8);
+}
+
 void EndWhenDisplayLost() {
   XSetIOErrorHandler(DisplayLost);
 }
 
 void NameWindowBeforeItIsMade() {
+  allegro_icon = soundpath_icon;
   // Stored now, and given to the window when the library makes it; given later, the library
   // would set it on its inner window, which no window manager reads.
   xwin_set_window_name(kWindowClass, kWindowClass);
@@ -96,22 +103,3 @@ void IntroduceWindow() {
   }
   XUNLOCK();
 }
-
-namespace lib {
-
-std::string executable_path() {
-  char path[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path);
-  return n > 0 && n < static_cast<ssize_t>(sizeof path) ? std::string(path, n) : "";
-}
-
-bool file_exists(const char* path) {
-  struct stat st;
-  return stat(path, &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
-}
-
-std::FILE* open_file(const char* path) {
-  return std::fopen(path, "rb");
-}
-
-}  // namespace lib
