@@ -9,15 +9,36 @@
 #      apply to the Windows program run again under Wine;
 #   3. the unit and end-to-end tests again, built with AddressSanitizer and
 #      UndefinedBehaviorSanitizer (build-asan/);
-#   4. a short run of each fuzz target (build-fuzz/, with clang's libFuzzer).
-# The end-to-end tests start their own X server and sound server, and need no sound card.
+#   4. a short run of each fuzz target (build-fuzz/, with clang's libFuzzer);
+#   5. a short run of the benchmark, so that it cannot break unseen.
+# The end-to-end tests start their own X server and sound server, and need no sound card; most
+# of their time is spent waiting on sound in real time, so several run at once. At the end it
+# prints how long each stage took.
 set -euo pipefail
 cd "$(dirname "$0")"
 jobs=$(nproc)
+# End-to-end cases at once: each waits on real-time sound far more than it computes.
+e2e_jobs=$((jobs + 1))
 
 source scripts/packages.sh
+stages=()
+stage_start=$SECONDS
+stage() {
+  [ ${#stages[@]} -eq 0 ] || stages[-1]+=" $((SECONDS - stage_start))"
+  stage_start=$SECONDS
+  [ $# -eq 0 ] || { stages+=("$1"); echo "== $1"; }
+}
+report() {
+  stage
+  local s
+  echo "== time of each stage (s)"
+  for s in "${stages[@]}"; do printf '%6s  %s\n' "${s##* }" "${s% *}"; done
+  printf '%6s  %s\n' "$SECONDS" "in all"
+}
+trap report EXIT
+
 ensure_packages shellcheck
-echo "== the scripts, by ShellCheck"
+stage "the scripts, by ShellCheck"
 mapfile -t scripts < <(git ls-files '*.sh' .ci/run)
 shellcheck -x "${scripts[@]}"
 # Those that build the release also may not let a failing command pass unseen.
@@ -31,7 +52,7 @@ if said=$(debian_mirror no-such-release 2>&1) ||
   exit 1
 fi
 
-echo "== the release, built twice"
+stage "the release, built twice"
 scripts/release.sh build-release dist
 # The second time in another folder, and from a cache of its own: the library's source fetched
 # and the library built from nothing, so that every run also proves the cold build, and that it
@@ -56,18 +77,17 @@ zip=$(ls "$PWD"/dist/*.zip)
 (cd "$release" && cmake -E tar xf "$zip") # the tests run what ships
 wineprefix=$(scripts/wineprefix.sh)
 
-echo "== the build and its tests"
+stage "the build and its tests"
 scripts/setup.sh test -DSOUNDPATH_WINDOWS_DIR="$release/soundpath" \
   -DSOUNDPATH_WINDOWS_EXE="$PWD/build-release/windows/exe/soundpath.exe" \
   -DSOUNDPATH_WINDOWS_INSTALLER="$(ls "$PWD"/dist/*-setup.exe)" \
   -DSOUNDPATH_DEB="$(ls "$PWD"/dist/*.deb)" -DSOUNDPATH_WINEPREFIX="$wineprefix"
+ctest --test-dir build --output-on-failure -j "$e2e_jobs"
 
-ctest --test-dir build --output-on-failure
-
-echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+stage "tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOUNDPATH_SANITIZE=ON \
   -DBUILD_TESTING=ON >/dev/null
-cmake --build build-asan -j "$jobs"
+cmake --build build-asan -j "$jobs" --target unit_tests e2e_tests
 export UBSAN_OPTIONS=print_stacktrace=1
 ctest --test-dir build-asan -L unit --output-on-failure
 # LeakSanitizer's tracer dies at the real program's exit here (with the library's background
@@ -75,10 +95,15 @@ ctest --test-dir build-asan -L unit --output-on-failure
 # The fifty-run case is left out here: its point is the resident memory over many runs, which
 # only the plain build measures (the sanitizer's quarantine grows it by design), and it takes
 # minutes.
-ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan -L e2e -E FiftyRuns --output-on-failure
+ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan -L e2e -E FiftyRuns --output-on-failure \
+  -j "$e2e_jobs"
 
-echo "== fuzz targets, briefly"
+stage "fuzz targets, briefly"
+# They need the file checks and the library's readers, not the program.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSOUNDPATH_FUZZ=ON -DBUILD_TESTING=ON >/dev/null
-cmake --build build-fuzz -j "$jobs"
-ctest --test-dir build-fuzz --output-on-failure
+cmake --build build-fuzz -j "$jobs" --target fuzz_bmp fuzz_wav fuzz_seeds
+ctest --test-dir build-fuzz -L fuzz --output-on-failure -j "$jobs"
+
+stage "the benchmark, briefly"
+BUILD_DIR=build WINDOWS_BUILD=build-release/windows bench/bench.sh --short

@@ -25,8 +25,6 @@ constexpr const char* kCrosshairFile = "crosshair.bmp";
 constexpr const char* kSoundFile = "sound.wav";
 constexpr int kCrosshairFocus = 15;  // the cross's centre in its 31x31 or 32x32 image
 
-constexpr const char* kStatusFormat =
-    "[DEL] clears screen; Left Click assigns a point, Right Click starts synthesis. %d %d ";
 constexpr int kWhite = 15;
 constexpr int kBlack = 0;
 constexpr int kCircleRadius = 20;

@@ -80,10 +80,14 @@ double LastAudible(const std::vector<Window>& w) {
   return last > 3 ? w[last - 3].level : 0;
 }
 
-double PeakLevel(const std::string& path) {
+double Peak(const std::vector<Window>& w, size_t from, size_t to) {
   double peak = 0;
-  for (const Window& x : Analyse(ReadCapture(path), 2048)) peak = std::fmax(peak, x.level);
+  for (size_t i = from; i < to && i < w.size(); i++) peak = std::fmax(peak, w[i].level);
   return peak;
+}
+
+double PeakLevel(const std::string& path) {
+  return Peak(Analyse(ReadCapture(path), 2048));
 }
 
 int CountRises(const std::vector<Window>& w, double low, double high) {

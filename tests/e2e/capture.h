@@ -2,6 +2,7 @@
 // level per channel, the stereo position, and the pitch.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ int CountRises(const std::vector<Window>& w, double low, double high);
 // Their indexes, from `start`.
 std::vector<size_t> Gaps(const std::vector<Window>& w, size_t start, size_t count);
 
+// The level of the loudest of the windows from `from` to `to`.
+double Peak(const std::vector<Window>& w, size_t from = 0, size_t to = SIZE_MAX);
 // The level of the loudest window of 2048 samples in the recording at `path`: above 0.01 when
 // the sample was heard at all.
 double PeakLevel(const std::string& path);

@@ -156,7 +156,7 @@ TEST(Desktop, TheWindowsInstallerInstallsAShortcutThatPlaysAndUninstallsEverythi
     p.Click(3);
     p.MoveTo(420, 320);
     EXPECT_EQ(p.PointerImage().xhot, 15) << "the crosshair";
-    e2e::SleepMs(4300);  // one point: the fade alone
+    e2e::SleepMs(e2e::kFadeMs + 300);  // one point: the fade alone
     p.Key("Escape");
     // It ends; its status is that of Wine's start command, which since Wine 10 does not pass
     // on the status of a program started through a shortcut (4 for one that ended with 0).

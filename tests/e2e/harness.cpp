@@ -27,6 +27,8 @@
 // are the ones used below only through its functions.
 #include <allegro.h>
 
+#include "shell.h"
+
 namespace fs = std::filesystem;
 
 namespace e2e {
@@ -663,8 +665,30 @@ std::vector<unsigned long> Program::NumberProperty(const char* name) {
 }
 
 std::string StatusLine(int x, int y) {
-  return "[DEL] clears screen; Left Click assigns a point, Right Click starts synthesis. " +
-         std::to_string(x) + " " + std::to_string(y) + " ";
+  char line[128];
+  std::snprintf(line, sizeof line, kStatusFormat, x, y);
+  return line;
+}
+
+int Lines(const std::string& text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// capture.h's, which cannot be included here: its Window is not the X server's.
+double PeakLevel(const std::string& path);
+
+bool Program::FadeHeard() {
+  SleepMs(kFadeMs + 300);
+  return PeakLevel(CapturePath()) > 0.01;
+}
+
+bool Program::PlayTwoPoints() {
+  if (!WaitForWindow() || !PointAt(200, 100)) return false;
+  Click(1);
+  if (!PointAt(600, 400)) return false;
+  Click(1);
+  Click(3);
+  return true;
 }
 
 int StatusLineMismatch(const Shot& shot, const std::string& text) {

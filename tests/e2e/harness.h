@@ -89,6 +89,13 @@ class Program {
   void Click(int button, int hold_ms = 100);
   void Key(const char* keysym_name, int hold_ms = 100);
   void CloseWindow();  // what a window manager sends when its close button is clicked
+  // Marks (200, 100) and (600, 400) once the window is there, and starts the run: a pan sweep
+  // of 1.28 s, a pitch sweep of 9.00 s and a fade of 4.00 s. False when a step did not happen.
+  bool PlayTwoPoints();
+  // After a right click with fewer than two points: waits for the run, the fade alone, to end,
+  // and says whether the sample was heard.
+  bool FadeHeard();
+
   void Button(int button, bool down);
   void KeyState(const char* keysym_name, bool down);
   void Signal(int sig);
@@ -140,8 +147,12 @@ class Program {
   unsigned long window_ = 0;
 };
 
+constexpr int kFadeMs = 4000;  // a run's fade: 200 steps of 20 ms
+
 // The status line that the program shows with the pointer at (x, y).
 std::string StatusLine(int x, int y);
+// How many lines `text` holds.
+int Lines(const std::string& text);
 // Where the status line's rows in `shot` first differ from `text` drawn in the library's own
 // font (lit where the font is lit, dark elsewhere): the column, or -1 when they read exactly it.
 int StatusLineMismatch(const Shot& shot, const std::string& text);

@@ -23,12 +23,6 @@ using e2e::Window;
 constexpr double kSampleHz = 441.0;  // the generated sound.wav's own note
 constexpr int kWindow = 2048;
 
-double Peak(const std::vector<Window>& w, size_t from, size_t to) {
-  double peak = 0;
-  for (size_t i = from; i < to && i < w.size(); i++) peak = std::max(peak, w[i].level);
-  return peak;
-}
-
 // A measure of each 10 ms window: the position as it is (a ratio of the two channels, exact in
 // any window), the loudness averaged over 70 ms (one window holds only a few periods of a low
 // note, so its level wavers). A centred average moves no crossing of a step or a straight fall.
@@ -67,20 +61,9 @@ size_t At(double seconds, int window = kWindow) {
   return static_cast<size_t>(seconds * 44100.0 / window);
 }
 
-// Marks (200, 100) and (600, 400) once the window is there, and starts the run: a pan sweep of
-// 1.28 s, a pitch sweep of 9.00 s and a fade of 4.00 s.
-void PlayTwoPoints(Program& p) {
-  ASSERT_TRUE(p.WaitForWindow());
-  ASSERT_TRUE(p.PointAt(200, 100));
-  p.Click(1);
-  ASSERT_TRUE(p.PointAt(600, 400));
-  p.Click(1);
-  p.Click(3);
-}
-
 TEST(Sound, ThePathIsHeardAsAPanSweepThenAPitchSweepThenAFadeInRealTime) {
   Program p;
-  ASSERT_NO_FATAL_FAILURE(PlayTwoPoints(p));
+  ASSERT_TRUE(p.PlayTwoPoints());
   e2e::SleepMs(14280 + 1200);  // the run's pauses, and some
   p.Key("Delete");
   e2e::SleepMs(300);
@@ -141,7 +124,7 @@ TEST(Sound, ThePathIsHeardAsAPanSweepThenAPitchSweepThenAFadeInRealTime) {
   // DEL stopped it: silence to the end.
   const double stopped = Crossing(loudness, fade_start + fade, 1e-5, false);
   ASSERT_GT(stopped, 0);
-  EXPECT_LT(Peak(w, At(stopped) + 1, w.size()), 1e-5);
+  EXPECT_LT(e2e::Peak(w, At(stopped) + 1, w.size()), 1e-5);
 }
 
 // On a desktop, with a window manager: another program comes to the front during a run, and
@@ -152,7 +135,7 @@ TEST(Sound, ARunGoesOnAndFadesBehindAnotherProgramsWindow) {
   e2e::Launch how;
   how.own_display = how.window_manager = true;
   Program p(how);
-  ASSERT_NO_FATAL_FAILURE(PlayTwoPoints(p));
+  ASSERT_TRUE(p.PlayTwoPoints());
   e2e::SleepMs(1600);
   p.StartOtherWineProgram({"notepad"});
   e2e::SleepMs(14280 - 1600 + 2500);  // the rest of the run, and some
@@ -199,12 +182,13 @@ class Busy {
   std::vector<pid_t> pids_;
 };
 
-TEST(Sound, TheShortSoundBufferHasNoGapWhileEveryCoreIsBusy) {
+// The short sound buffer is fed in time while other programs keep every core busy.
+TEST(Load, ARunHasNoGapInItsSoundWhileEveryCoreIsBusy) {
   Program p;
   std::vector<Window> t;
   {
     Busy busy;
-    ASSERT_NO_FATAL_FAILURE(PlayTwoPoints(p));
+    ASSERT_TRUE(p.PlayTwoPoints());
     e2e::SleepMs(14280 + 600);
   }
   p.Key("Escape");
@@ -235,7 +219,7 @@ TEST(Sound, ASecondRunLeavesNoToneBehindOnceItsFadeIsOver) {
 
   std::vector<Window> w = e2e::Analyse(e2e::ReadCapture(p.CapturePath()), kWindow);
   ASSERT_GT(w.size(), 20u);
-  const double loud = Peak(w, 0, w.size());
+  const double loud = e2e::Peak(w, 0, w.size());
   EXPECT_EQ(e2e::CountRises(w, 0.1, 0.4), 2) << "two runs, each starting loud";
   // What is left at the end is the faded voice alone, not a second one at its start volume.
   double end = e2e::LastAudible(w);
