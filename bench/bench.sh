@@ -133,8 +133,8 @@ read -r run_ms run_steps < <(tail -n 1 "$work/runs.txt")
 # answer NAME SERVER PROGRAM [WRAPPER]: one run of PROGRAM with its sound going to SERVER
 # (pulse or pipewire), recorded from the server's sink; prints one table row a measure.
 answer() {
-  local name=$1 server=$2 dir=$work/$1 ox oy i x y seen busy=() rec player
-  mkdir -p "$dir"
+  local name=$1 server=$2 dir ox oy i x y seen busy=() rec player
+  dir=$(mktemp -d "$work/answer-XXXXXX") # a path without spaces, for the servers' arguments
   if [ "$server" = pulse ]; then
     start_pulse "$dir/server"
     printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' >"$HOME/.asoundrc"
@@ -173,30 +173,31 @@ answer() {
     x=$((60 + (i % 5) * 160)) y=$((120 + (i / 5) * 200))
     places+=("$x" "$y")
     xdotool mousemove $((ox + x)) $((oy + y)) sleep 0.15 click 1 sleep 0.15
-  done
+  done  # taps: press and release at once
   sleep 0.5
   seen=$("$work/discs" "${places[@]}")
-  xdotool key Delete
+  xdotool keydown Delete sleep 0.06 keyup Delete
   for i in $(seq "$TRIALS"); do
     beep
+    # Pressed for 60 ms, as a person clicks: a program that misses taps still sees these.
     echo "sound $(now_ms)" >>"$dir/events"
-    xdotool click 3
+    xdotool mousedown 3 sleep 0.06 mouseup 3
     sleep 4.6  # with no point, the run is its fade: 4 s
     echo "silence $(now_ms)" >>"$dir/events"
-    xdotool key Delete
+    xdotool keydown Delete sleep 0.06 keyup Delete
   done
   beep
-  xdotool mousemove $((ox + 200)) $((oy + 100)) sleep 0.15 click 1 sleep 0.15
-  xdotool mousemove $((ox + 600)) $((oy + 400)) sleep 0.15 click 1 sleep 0.3
+  xdotool mousemove $((ox + 200)) $((oy + 100)) mousedown 1 sleep 0.06 mouseup 1 sleep 0.2
+  xdotool mousemove $((ox + 600)) $((oy + 400)) mousedown 1 sleep 0.06 mouseup 1 sleep 0.3
   for i in $(seq "$(nproc)"); do
     (exec bash -c 'while :; do :; done') &
     busy+=($!)
   done
   echo "run $(now_ms)" >>"$dir/events"
-  xdotool click 3
+  xdotool mousedown 3 sleep 0.06 mouseup 3
   sleep 14.8
   kill "${busy[@]}"
-  xdotool key Delete
+  xdotool keydown Delete sleep 0.06 keyup Delete
   beep
   quit
   [ -z "${4:-}" ] || wineserver -w

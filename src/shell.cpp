@@ -39,15 +39,17 @@ constexpr unsigned kClickPauseMs = 100;
 constexpr unsigned kIdlePauseMs = 20;
 
 // The library's sound buffer, in memory, so that no configuration file is read for it or
-// written. Its mixer is fed from a thread that runs every 10 ms, one period at a time: the
-// period must hold a little more than 10 ms of sound (512 frames at 44.1 kHz are 11.6 ms), and
-// two of them are the least that keeps playing while the next is mixed. The library's default
-// buffer is about 116 ms, which a right click or DEL would wait for. On Windows the DirectSound
-// buffer is counted in pieces of 1024 bytes, 5.8 ms each.
+// written. Its mixer is fed from a thread that runs every 10 ms, one period at a time, a period
+// ahead of what plays: a period must hold a little more than 10 ms of sound (512 frames at
+// 44.1 kHz are 11.6 ms), and with three of them the sound keeps going while every core is busy,
+// through PulseAudio and through PipeWire alike (two ran dry under PipeWire). The library's
+// default buffer is about 116 ms, which a right click or DEL would wait for. On Windows the
+// DirectSound buffer stays at the library's six pieces of 1024 bytes: the mixer writes two
+// pieces ahead of the play cursor with six, and fewer or more would not bring that closer.
 constexpr const char* kSoundSettings =
     "[sound]\n"
     "alsa_fragsize = 512\n"
-    "alsa_numfrags = 2\n"
+    "alsa_numfrags = 3\n"
     "dsound_numfrags = 6\n";
 
 constexpr int kExitOk = 0;

@@ -62,7 +62,7 @@ TEST(StartUp, CallsTheLibraryInOrderAndEndsWithStatusZeroOnEsc) {
                                              "load_sample"};
   EXPECT_EQ(Names(0, first_turn), start_up);
   // A sound buffer short enough to answer a click at once, held in memory, not in a file.
-  EXPECT_NE(fake::calls[7].text.find("[sound]\nalsa_fragsize = 512\nalsa_numfrags = 2\n"),
+  EXPECT_NE(fake::calls[7].text.find("[sound]\nalsa_fragsize = 512\nalsa_numfrags = 3\n"),
             std::string::npos);
   EXPECT_EQ(fake::calls[8].args, (Ints{-1, -1}));
   EXPECT_EQ(fake::calls[9].args, (Ints{2, 800, 600, 0, 0}));
