@@ -20,7 +20,7 @@ jobs=$(nproc)
 # End-to-end cases at once: each waits on real-time sound far more than it computes.
 e2e_jobs=$((jobs + 1))
 
-source scripts/packages.sh
+source scripts/lib.sh
 stages=()
 stage_start=$SECONDS
 stage() {
@@ -43,7 +43,7 @@ mapfile -t scripts < <(git ls-files '*.sh' .ci/run)
 shellcheck -x "${scripts[@]}"
 # Those that build the release also may not let a failing command pass unseen.
 shellcheck -x --enable=check-extra-masked-returns scripts/release.sh scripts/build-windows.sh \
-  scripts/packages.sh scripts/fresh-debian.sh
+  scripts/lib.sh scripts/fresh-debian.sh
 echo "no finding"
 # Where apt has no archive for the release, the mirror lookup fails and says so.
 if said=$(debian_mirror no-such-release 2>&1) ||
@@ -71,17 +71,18 @@ if ! cmp -s dist/SHA256SUMS "$again/dist/SHA256SUMS"; then
 fi
 rm -rf "$again"
 echo "rebuilt in another folder, from an empty cache: the same bytes"
+listed=$(release_files "$PWD/dist")
+mapfile -t shipped <<<"$listed" # the package, the installer, the zip
 release=$PWD/build-release/unpacked
 rm -rf "$release" && mkdir -p "$release"
-zip=$(ls "$PWD"/dist/*.zip)
-(cd "$release" && cmake -E tar xf "$zip") # the tests run what ships
+(cd "$release" && cmake -E tar xf "${shipped[2]}") # the tests run what ships
 wineprefix=$(scripts/wineprefix.sh)
 
 stage "the build and its tests"
 scripts/setup.sh test -DSOUNDPATH_WINDOWS_DIR="$release/soundpath" \
   -DSOUNDPATH_WINDOWS_EXE="$PWD/build-release/windows/exe/soundpath.exe" \
-  -DSOUNDPATH_WINDOWS_INSTALLER="$(ls "$PWD"/dist/*-setup.exe)" \
-  -DSOUNDPATH_DEB="$(ls "$PWD"/dist/*.deb)" -DSOUNDPATH_WINEPREFIX="$wineprefix"
+  -DSOUNDPATH_WINDOWS_INSTALLER="${shipped[1]}" -DSOUNDPATH_DEB="${shipped[0]}" \
+  -DSOUNDPATH_WINEPREFIX="$wineprefix"
 ctest --test-dir build --output-on-failure -j "$e2e_jobs"
 
 stage "tests under AddressSanitizer and UndefinedBehaviorSanitizer"

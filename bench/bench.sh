@@ -20,8 +20,7 @@
 # build-windows, built here) say which programs are measured.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source scripts/packages.sh
-source scripts/pulse.sh
+source scripts/lib.sh
 if [ "${1:-}" = --short ]; then
   IDLE_SECONDS=${IDLE_SECONDS:-2} ROUNDS=${ROUNDS:-1} TRIALS=${TRIALS:-1} TAPS=${TAPS:-4}
 fi
@@ -34,9 +33,9 @@ windows=$(realpath -m "${WINDOWS_BUILD:-build-windows}")
 [ -x "$build/soundpath" ] || scripts/setup.sh test >/dev/null
 ensure_packages xdotool x11-utils pipewire pipewire-bin wireplumber dbus-daemon
 
-xvfb=""
+xvfb_pid=""
 work=$(mktemp -d /tmp/soundpath-bench-XXXXXX)
-trap 'kill $(jobs -p) $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill $(jobs -p) $xvfb_pid 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/home" "$work/run"
 cp "$build/crosshair.bmp" "$build/sound.wav" "$work/run/"
 read -ra allegro_libs <<<"$(pkg-config --libs allegro)"
@@ -56,14 +55,11 @@ zips=("$windows"/dist/soundpath-*-windows-x64.zip)
 cp "$windows/exe/idle_floor.exe" "$work/win/soundpath/"
 wineprefix=$(scripts/wineprefix.sh)
 
-exec 3< <(exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
-xvfb=$!
-read -r -u 3 dpy
-export DISPLAY=":$dpy" HOME="$work/home"
+start_xvfb
+export HOME="$work/home"
 hz=$(getconf CLK_TCK)
 
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
-mapped() { xwininfo -root -children 2>/dev/null | grep -q '800x600'; }
 now_ms() { date +%s%3N; }
 # The window's place on the screen: Wine centres it, the library's X11 port leaves it at 0, 0.
 origin() { xwininfo -root -children | awk '/800x600/ { split($NF, p, "+"); print p[2], p[3]; exit }'; }
@@ -77,13 +73,13 @@ start() {
   (cd "$(dirname "$1")" && exec env LD_PRELOAD="${2:-}" SOUNDPATH_RUNTIMER="$work/runs.txt" \
     ${3:-} "$1" 2>/dev/null) &
   pid=$!
-  until mapped; do sleep 0.005; done
+  wait_for_window 60 || fail "no window from $1"
   map_ms=$(($(now_ms) - t0))
 }
 quit() {
   xdotool keydown Escape sleep 0.1 keyup Escape
   wait "$pid" 2>/dev/null || true
-  while mapped; do sleep 0.01; done
+  while window_shown; do sleep 0.01; done
 }
 # Idle CPU over IDLE_SECONDS of the process $pid, plus that of the processes named in $extra.
 idle_cpu() {

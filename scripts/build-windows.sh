@@ -11,21 +11,15 @@ set -euo pipefail
 out=$(realpath -m "${1:-build-windows}")
 cd "$(dirname "$0")/.."
 top=$PWD
-source scripts/packages.sh
-ensure_packages cmake make g++ pkg-config liballegro4-dev g++-mingw-w64-x86-64 \
-  gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev dpkg-dev ca-certificates \
-  nsis zip debian-archive-keyring
+source scripts/lib.sh
+fail_as=build-windows
+ensure_packages "${windows_packages[@]}"
 
 jobs=$(nproc)
-cache=${SOUNDPATH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/soundpath}
+cache=$(soundpath_cache)
 mkdir -p "$cache"
 release_time
-codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-fail() {
-  echo "build-windows: $*" >&2
-  exit 1
-}
-[ -n "$codename" ] || fail "/etc/os-release names no Debian release"
+codename=$(release_codename) || fail "this machine's Debian release is not known"
 
 # ---- the library's source, through apt, without touching the machine's own apt set-up --------
 # The version that this machine's release carries, from the archive its apt uses. Only the
@@ -68,12 +62,13 @@ version=${tarball##*/allegro4.4_}
 version=${version%.orig.tar.gz}
 
 # ---- the library, built once per version, patches and toolchain --------------------------------
-key=$( (sha256sum "$tarball" | cut -c1-64; cat windows/allegro-patches/*.patch cmake/mingw-w64.cmake;
-  sed -n '/^lib_flags=/p;/^lib_cflags=/p' scripts/build-windows.sh) | sha256sum | cut -c1-16)
 # Every address the library keeps in an integer must survive 64-bit Windows, where `long` is 32
 # bits (windows/allegro-patches/02-*): a cast that would cut one short fails the build.
 lib_flags=(-DSHARED=OFF -DWANT_EXAMPLES=OFF -DWANT_TOOLS=OFF -DWANT_TESTS=OFF -DWANT_DOCS=OFF -DWANT_ALLEGROGL=OFF -DWANT_LOADPNG=OFF -DWANT_LOGG=OFF -DWANT_JPGALLEG=OFF)
 lib_cflags="-Werror=pointer-to-int-cast -Werror=int-to-pointer-cast"
+# The cache's name: the source, the patches, the toolchain and these flags.
+key=$( (sha256sum "$tarball" | cut -c1-64; cat windows/allegro-patches/*.patch cmake/mingw-w64.cmake;
+  printf '%s\n' "${lib_flags[@]}" "$lib_cflags") | sha256sum | cut -c1-16)
 lib=$cache/allegro-$version-mingw64-$key
 if [ ! -f "$lib/lib/liballeg.a" ]; then
   started=$SECONDS

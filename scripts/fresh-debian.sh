@@ -19,10 +19,10 @@ top=$PWD
 suite=${1:?usage: scripts/fresh-debian.sh SUITE [WORK]}
 work=$(realpath -m "${2:-/var/tmp/soundpath-fresh-$suite}")
 [ "$EUID" -eq 0 ] || exec sudo "$0" "$@"
-source scripts/packages.sh
+source scripts/lib.sh
 ensure_packages debootstrap xvfb x11-utils xdotool git
-host_codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-mirror=$(debian_mirror "$host_codename")
+codename=$(release_codename)
+mirror=$(debian_mirror "$codename")
 commit=$(git rev-parse HEAD)
 git diff --quiet HEAD || echo "note: uncommitted changes are not checked, only $commit" >&2
 
@@ -61,24 +61,15 @@ in_chroot() { chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb PATH=/usr/sbin
 
 # ./run.sh shows its window on an X server of this machine's, whose socket the chroot sees.
 step "./run.sh"
-number=$((90 + RANDOM % 9))
-display=:$number
 mkdir -p /tmp/.X11-unix "$root/tmp/.X11-unix"
 chmod 1777 /tmp/.X11-unix
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null || true' EXIT
-for _ in $(seq 1 100); do [ -S "/tmp/.X11-unix/X$number" ] && break; sleep 0.1; done
+start_xvfb
+trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
 mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
-in_chroot DISPLAY="$display" bash -c 'cd /root/soundpath && ./run.sh' >"$work/run.log" 2>&1 &
+in_chroot DISPLAY="$DISPLAY" bash -c 'cd /root/soundpath && ./run.sh' >"$work/run.log" 2>&1 &
 program=$!
-shown() { DISPLAY=$display xwininfo -root -children 2>/dev/null | grep -q ' 800x600+'; }
-for _ in $(seq 1 1200); do # the first run installs packages and builds: up to 10 minutes
-  shown && break
-  kill -0 "$program" 2>/dev/null || break
-  sleep 0.5
-done
-if ! shown; then
+# The first run installs packages and builds: up to 10 minutes.
+if ! wait_for_window 600 "$program"; then
   tail -20 "$work/run.log"
   echo "FAIL: ./run.sh showed no window" >&2
   exit 1
@@ -86,12 +77,12 @@ fi
 step "the window is there; ESC"
 sleep 1
 # The window opens at (0, 0), and with no window manager the keyboard follows the pointer.
-DISPLAY=$display xdotool mousemove 400 300 sleep 0.2 keydown Escape sleep 0.1 keyup Escape
+xdotool mousemove 400 300 sleep 0.2 keydown Escape sleep 0.1 keyup Escape
 code=0
 wait "$program" || code=$?
 [ "$code" -eq 0 ] || { tail -20 "$work/run.log"; echo "FAIL: ./run.sh ended with $code" >&2; exit 1; }
 umount "$root/tmp/.X11-unix"
-kill "$xvfb"
+kill "$xvfb_pid"
 
 step "./test.sh"
 code=0

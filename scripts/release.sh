@@ -8,14 +8,11 @@ set -euo pipefail
 root=$(realpath -m "${1:-build-release}")
 dist=$(realpath -m "${2:-dist}")
 cd "$(dirname "$0")/.."
-source scripts/packages.sh
+source scripts/lib.sh
+fail_as=release
 release_time
-ensure_packages cmake g++ make pkg-config liballegro4-dev libx11-dev zlib1g-dev dpkg-dev file
+ensure_packages "${build_packages[@]}" dpkg-dev file
 jobs=$(nproc)
-fail() {
-  echo "release: $*" >&2
-  exit 1
-}
 
 scripts/build-windows.sh "$root/windows" || fail "the Windows build failed"
 cmake -S . -B "$root/linux" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null ||
@@ -25,9 +22,8 @@ rm -rf "$root/deb"
 (cd "$root/linux" && cpack -G DEB -B "$root/deb" >/dev/null) || fail "the Debian package failed"
 
 rm -rf "$dist" && mkdir -p "$dist"
-shopt -s nullglob
-files=("$root"/deb/*.deb "$root"/windows/dist/*.exe "$root"/windows/dist/*.zip)
-[ ${#files[@]} -eq 3 ] || fail "expected a .deb, an installer and a zip, found: ${files[*]}"
+listed=$(release_files "$root/deb" "$root/windows/dist") || fail "the release is not whole"
+mapfile -t files <<<"$listed"
 cp "${files[@]}" "$dist/"
 (cd "$dist" && sha256sum -- *.deb *.exe *.zip >SHA256SUMS)
 cat "$dist/SHA256SUMS"

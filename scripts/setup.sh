@@ -4,20 +4,14 @@
 # any further arguments go to CMake.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source scripts/packages.sh
+source scripts/lib.sh
 
-packages=(cmake g++ make pkg-config liballegro4-dev libx11-dev zlib1g-dev)
+packages=("${build_packages[@]}")
 testing=OFF
 if [ "${1:-}" = test ]; then
   shift
   testing=ON
-  # The benchmark's short run is a test too: it drives the window with xdotool and plays
-  # through PipeWire beside PulseAudio.
-  packages+=(libgtest-dev xvfb libxtst-dev libxfixes-dev
-    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 pulseaudio pulseaudio-utils libasound2-plugins
-    wine wine64 libgl1-mesa-dri openbox icoutils lintian desktop-file-utils appstream dpkg-dev
-    valgrind clang libclang-rt-dev xdotool x11-utils pipewire pipewire-bin wireplumber
-    dbus-daemon)
+  packages+=("${test_packages[@]}")
 fi
 
 ensure_packages "${packages[@]}"

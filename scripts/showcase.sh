@@ -6,34 +6,28 @@
 #                         the stereo position over the same time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 scripts/setup.sh test >/dev/null
-for p in xdotool imagemagick sox x11-utils gnuplot-nox; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || {
-    sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get install -y -qq "$p" </dev/null >/dev/null; }
-done
+ensure_packages imagemagick sox gnuplot-nox
 
-xvfb=""
+xvfb_pid=""
 work=$(mktemp -d /tmp/soundpath-show-XXXXXX)
-trap 'kill $(jobs -p) $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill $(jobs -p) $xvfb_pid 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/home" "$work/run" docs
 cp build/crosshair.bmp build/sound.wav "$work/run/"
 printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' >"$work/home/.asoundrc"
-source scripts/pulse.sh
 start_pulse "$work/pulse"
 parec -d capture.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=10 \
   >"$work/capture.raw" &
 recorder=$!
 
-exec 3< <(exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
-xvfb=$!
-read -r -u 3 dpy
-export DISPLAY=":$dpy" HOME="$work/home"
+start_xvfb
+export HOME="$work/home"
 
 root=$(pwd)
 (cd "$work/run" && exec "$root/build/soundpath" 2>/dev/null) &
 pid=$!
-until xwininfo -root -children 2>/dev/null | grep -q 800x600; do sleep 0.05; done
+wait_for_window 30
 sleep 0.3
 
 click() { xdotool mousemove "$1" "$2" sleep 0.1 mousedown "$3" sleep 0.12 mouseup "$3" sleep 0.2; }

@@ -4,9 +4,9 @@
 # kept outside the work tree.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source scripts/packages.sh
+source scripts/lib.sh
 ensure_packages wine wine64 >&2
-cache=${SOUNDPATH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/soundpath}
+cache=$(soundpath_cache)
 mkdir -p "$cache"
 prefix=$cache/wine-$(dpkg-query -W -f='${Version}' wine)
 if [ ! -f "$prefix/system.reg" ]; then

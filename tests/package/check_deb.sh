@@ -18,7 +18,9 @@ if [ -z "$deb" ]; then
   deb=$(ls "$work"/pkg/*.deb)
 fi
 echo "package: $(basename "$deb")"
-fail() { echo "FAIL: $*"; exit 1; }
+# shellcheck source=scripts/lib.sh
+source "$(dirname "$0")/../../scripts/lib.sh"
+fail_as=FAIL
 
 echo "lintian:"
 lintian --fail-on error,warning --display-level '>=pedantic' "$deb" 2>&1 |

@@ -12,7 +12,9 @@ icon_tests=$3
 work=$4
 version=$5
 exe=$release/soundpath.exe
-fail() { echo "FAIL: $*"; exit 1; }
+# shellcheck source=scripts/lib.sh
+source "$(dirname "$0")/../../scripts/lib.sh"
+fail_as=FAIL
 rm -rf "$work" && mkdir -p "$work"
 
 for f in soundpath.exe crosshair.bmp sound.wav README.txt; do
