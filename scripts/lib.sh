@@ -5,11 +5,11 @@
 # To build and run the program; to build the Windows release; to run every test (the
 # benchmark's short run among them: xdotool, PipeWire).
 # shellcheck disable=SC2034 # used by the scripts that source this file
-build_packages=(cmake g++ make pkg-config liballegro4-dev libx11-dev zlib1g-dev)
+build_packages=(cmake g++ make pkg-config liballegro4-dev libx11-dev zlib1g-dev libpng-dev icoutils)
 # shellcheck disable=SC2034
 windows_packages=(cmake make g++ pkg-config liballegro4-dev g++-mingw-w64-x86-64
   gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev dpkg-dev ca-certificates
-  nsis zip debian-archive-keyring)
+  nsis zip debian-archive-keyring libpng-dev icoutils)
 # shellcheck disable=SC2034
 test_packages=(libgtest-dev xvfb libxtst-dev libxfixes-dev g++-mingw-w64-x86-64
   binutils-mingw-w64-x86-64 pulseaudio pulseaudio-utils libasound2-plugins wine wine64

@@ -7,10 +7,10 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <vector>
 
 #include "platform.h"
-#include "xpm_reader.h"
+#include "soundpath.xpm"
+#include "window_icons.h"  // made by the build from the same pixel map
 // The library's X11 port: its display and managed window, and the lock around its X calls.
 #include <allegro.h>
 #include <xalleg.h>
@@ -21,9 +21,6 @@ namespace {
 
 // The program's name as the desktop knows it: its desktop entry's StartupWMClass is this class.
 constexpr const char* kWindowClass = "soundpath";
-// The sizes of the window's own icons, as the icon theme has them (the largest, 256, is left
-// to the theme: a window's icon is not drawn that large).
-constexpr int kWindowIconSizes[] = {16, 24, 32, 48, 64, 128};
 
 // Xlib calls this, in whichever thread met the broken connection (usually the library's own X
 // thread), and ends the process with exit() if it returns. That exit would run the library's
@@ -39,8 +36,8 @@ int DisplayLost(Display*) {
 
 }  // namespace
 
-// The library's X11 port gives its window this pixel map as the icon; its headers do not
-// declare it.
+// The library's X11 port gives its window this pixel map as the icon in its hints (it reads
+// it itself); its headers do not declare it.
 extern "C" void* allegro_icon;
 
 void UseUtf8FileNames() {
@@ -61,20 +58,6 @@ void NameWindowBeforeItIsMade() {
 }
 
 void IntroduceWindow() {
-  // The icons as _NET_WM_ICON has them: width, height, then ARGB pixels, row by row, one to a
-  // long.
-  int w, h;
-  const std::vector<IconPixel> pixels = IconPixels(&w, &h);
-  std::vector<unsigned long> icons;
-  for (int n : kWindowIconSizes) {
-    icons.push_back(static_cast<unsigned long>(n));
-    icons.push_back(static_cast<unsigned long>(n));
-    for (int y = 0; y < n; y++)
-      for (int x = 0; x < n; x++) {
-        const IconPixel p = ScaledIconPixel(pixels, w, n, x, y);
-        icons.push_back(p.opaque ? 0xff000000ul | p.rgb : 0ul);
-      }
-  }
   const unsigned long pid = static_cast<unsigned long>(getpid());
   char host[256] = {};
   gethostname(host, sizeof host - 1);
@@ -97,8 +80,8 @@ void IntroduceWindow() {
       XFree(machine.value);
     }
     XChangeProperty(display, window, XInternAtom(display, "_NET_WM_ICON", False), XA_CARDINAL, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(icons.data()),
-                    static_cast<int>(icons.size()));
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(kWindowIcons),
+                    static_cast<int>(sizeof kWindowIcons / sizeof kWindowIcons[0]));
     XFlush(display);
   }
   XUNLOCK();

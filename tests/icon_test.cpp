@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "soundpath.xpm"
 #include "xpm_reader.h"
 
 #include <zlib.h>
@@ -66,10 +67,11 @@ std::vector<Resource> ReadRes(const Bytes& b) {
 // The icon image as Windows stores it: a BITMAPINFOHEADER of double height, the palette, the
 // pixels bottom-up, then the AND mask bottom-up. Checks it against the pixel map.
 void ExpectImageMatchesPixelMap(const Bytes& img) {
-  int w, h;
-  std::vector<IconPixel> want = IconPixels(&w, &h);
-  ASSERT_EQ(w, 32);
-  ASSERT_EQ(h, 32);
+  const PixelMap map = ReadPixelMap(soundpath_icon);
+  ASSERT_EQ(map.error, "");
+  ASSERT_EQ(map.w, 32);
+  ASSERT_EQ(map.h, 32);
+  const std::vector<IconPixel>& want = map.pixels;
   ASSERT_EQ(U32(img, 0), 40u);
   EXPECT_EQ(U32(img, 4), 32u);
   EXPECT_EQ(U32(img, 8), 64u) << "height counts the image and its mask";
@@ -176,8 +178,10 @@ std::vector<uint32_t> ReadPng(const std::string& path, int* w, int* h) {
 }
 
 TEST(Icon, TheThemeIconsAreThePixelMapScaledPixelForPixel) {
-  int w, h;
-  std::vector<IconPixel> want = IconPixels(&w, &h);
+  const PixelMap map = ReadPixelMap(soundpath_icon);
+  ASSERT_EQ(map.error, "");
+  const int w = map.w;
+  const std::vector<IconPixel>& want = map.pixels;
   for (int n : {16, 24, 32, 48, 64, 128, 256}) {
     const std::string size = std::to_string(n) + "x" + std::to_string(n);
     int pw = 0, ph = 0;

@@ -10,6 +10,7 @@
 
 #include "capture.h"
 #include "harness.h"
+#include "soundpath.xpm"
 #include "xpm_reader.h"
 
 namespace {
@@ -30,8 +31,10 @@ TEST(Desktop, TheWindowTellsTheDesktopWhoseItIs) {
   Program p;
   ASSERT_TRUE(p.WaitForWindow());
   Program::Icon icon = p.WindowIcon();
-  int w, h;
-  std::vector<IconPixel> want = IconPixels(&w, &h);
+  const PixelMap map = ReadPixelMap(soundpath_icon);
+  ASSERT_EQ(map.error, "");
+  const int w = map.w, h = map.h;
+  const std::vector<IconPixel>& want = map.pixels;
   ASSERT_EQ(icon.w, w);
   ASSERT_EQ(icon.h, h);
   for (int i = 0; i < w * h; i++) {
