@@ -147,12 +147,17 @@ wait_for_window() {
 # DIR/native, in the background; exports PULSE_SERVER for it.
 start_pulse() {
   mkdir -p "$1"
-  XDG_RUNTIME_DIR="$1" HOME="$1" pulseaudio -n --daemonize=no --exit-idle-time=-1 \
-    --use-pid-file=no --disable-shm -L "module-null-sink sink_name=capture rate=44100 channels=2" \
-    -L "module-native-protocol-unix auth-anonymous=1 socket=$1/native" >/dev/null 2>&1 &
+  run_pulse "$1" >/dev/null 2>&1 &
   echo $! >"$1/pids"
   until [ -S "$1/native" ]; do sleep 0.05; done
   export PULSE_SERVER="unix:$1/native"
+}
+
+# run_pulse DIR: that server, in the foreground (this shell becomes it).
+run_pulse() {
+  XDG_RUNTIME_DIR="$1" HOME="$1" exec pulseaudio -n --daemonize=no --exit-idle-time=-1 \
+    --use-pid-file=no --disable-shm -L "module-null-sink sink_name=capture rate=44100 channels=2" \
+    -L "module-native-protocol-unix auth-anonymous=1 socket=$1/native"
 }
 
 # start_pipewire DIR: PipeWire with its session manager on a session bus of their own, as a

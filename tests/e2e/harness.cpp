@@ -173,15 +173,10 @@ std::string StartPulse() {
   const std::string dir = tmpl, socket = dir + "/native";
   fs::permissions(dir, fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec);
   pulse_pid = fork();
-  if (pulse_pid == 0) {
+  if (pulse_pid == 0) {  // the scripts' own server, which becomes this process
     Silence();
-    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-    setenv("HOME", dir.c_str(), 1);
-    const std::string unix_module = "module-native-protocol-unix auth-anonymous=1 socket=" + socket;
-    execlp("pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
-           "--use-pid-file=no", "--disable-shm", "-L",
-           "module-null-sink sink_name=capture rate=44100 channels=2", "-L", unix_module.c_str(),
-           static_cast<char*>(nullptr));
+    execlp("bash", "bash", "-c", "source \"$0\" && run_pulse \"$1\"",
+           SOUNDPATH_SOURCE_DIR "/scripts/lib.sh", dir.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   std::atexit(StopPulse);
