@@ -44,8 +44,9 @@ constexpr unsigned kIdlePauseMs = 20;
 // 44.1 kHz are 11.6 ms), and with three of them the sound keeps going while every core is busy,
 // through PulseAudio and through PipeWire alike (two ran dry under PipeWire). The library's
 // default buffer is about 116 ms, which a right click or DEL would wait for. On Windows the
-// DirectSound buffer stays at the library's six pieces of 1024 bytes: the mixer writes two
-// pieces ahead of the play cursor with six, and fewer or more would not bring that closer.
+// DirectSound buffer stays at the library's six pieces of 1024 bytes (5.8 ms each): its mixer,
+// fed every 20 ms, keeps (8 mod pieces) of them written ahead of DirectSound's write cursor,
+// two with six; five would keep three, and seven a single piece, less than one feed's worth.
 constexpr const char* kSoundSettings =
     "[sound]\n"
     "alsa_fragsize = 512\n"
