@@ -176,11 +176,13 @@ start_pipewire() {
   wireplumber >"$1/wireplumber.log" 2>&1 &
   echo $! >>"$1/pids"
   pw-cli create-node adapter '{ factory.name=support.null-audio-sink node.name=capture
-    media.class=Audio/Sink object.linger=true audio.position=[FL FR] audio.rate=44100 }' \
-    >/dev/null
-  # The session manager makes it the default sink, where a program's own stream goes.
-  local said=""
+    node.description=capture media.class=Audio/Sink object.linger=true audio.position=[FL FR]
+    audio.rate=44100 }' >/dev/null
+  # The session manager makes it the default sink, where a program's own stream goes (wpctl
+  # names a sink by its description).
+  local said="" deadline=$((SECONDS + 20))
   until [[ $said == *'*'*capture* ]]; do
+    [ "$SECONDS" -lt "$deadline" ] || { echo "PipeWire made no default sink" >&2; return 1; }
     sleep 0.05
     said=$(wpctl status 2>/dev/null) || said=""
   done
