@@ -138,7 +138,7 @@ answer() {
       --raw >"$dir/recording.raw" &
     rec=$!
   else
-    start_pipewire "$dir/server"
+    start_pipewire "$dir/server" || return 1
     printf 'pcm_type.pipewire { lib "%s" }\npcm.!default { type pipewire }\n' \
       "$pipewire_plugin" >"$HOME/.asoundrc"
     pw-record --target capture -P '{ stream.capture.sink=true }' --rate 44100 --channels 2 \
@@ -216,8 +216,9 @@ answer() {
       if ("beep" in median) printf "%-44s %7d ms, worst %d ms\n", n ": error of the method (beeps)", median["beep"], worst["beep"]
     }' <<<"$result"
 }
-answers=$(answer "Linux, PulseAudio" pulse "$build/soundpath")
-answers+=$'\n'$(answer "Linux, PipeWire" pipewire "$build/soundpath")
+answers=$(answer "Linux, PulseAudio" pulse "$build/soundpath") || fail "PulseAudio's measures"
+row=$(answer "Linux, PipeWire" pipewire "$build/soundpath") || fail "PipeWire's measures"
+answers+=$'\n'$row
 
 # ---- the Windows program under Wine ------------------------------------------------------------
 # In the tests' prefix, with the data files of the release beside both programs; Wine centres
@@ -242,7 +243,9 @@ done
 wfloor_cpu=$(average "$wfloor_sum" "$ROUNDS")
 wsp_cpu=$(average "$wsp_sum" "$ROUNDS")
 stop_server "$work/pulse"
-answers+=$'\n'$(answer "Wine, PulseAudio" pulse "$work/win/soundpath/soundpath.exe" wine)
+row=$(answer "Wine, PulseAudio" pulse "$work/win/soundpath/soundpath.exe" wine) ||
+  fail "Wine's measures"
+answers+=$'\n'$row
 
 awk -v f="$floor_cpu" -v c="$sp_cpu" -v m="$sp_map" -v r="$rss" -v run="$run_ms" \
   -v wf="$wfloor_cpu" -v wc="$wsp_cpu" 'BEGIN {
