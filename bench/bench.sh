@@ -45,6 +45,10 @@ g++ -O2 -Wall -Wextra -std=c++17 -Itests/e2e bench/delays.cpp tests/e2e/capture.
   -o "$work/delays"
 g++ -O2 -Wall -Wextra bench/discs.cpp -o "$work/discs" -lX11
 pipewire_plugin=$(pipewire_alsa_plugin)
+# Raw sound on standard input and output: PipeWire 1.x asks for it, 0.3 takes it so.
+pw_raw=()
+help=$(pw-record --help 2>&1) || true
+[[ $help != *--raw* ]] || pw_raw=(--raw)
 
 # The Windows release and the floor built for Windows, and the tests' Wine prefix.
 [ -n "${WINDOWS_BUILD:-}" ] || scripts/build-windows.sh "$windows" >/dev/null
@@ -142,7 +146,7 @@ answer() {
     printf 'pcm_type.pipewire { lib "%s" }\npcm.!default { type pipewire }\n' \
       "$pipewire_plugin" >"$HOME/.asoundrc"
     pw-record --target capture -P '{ stream.capture.sink=true }' --rate 44100 --channels 2 \
-      --format s16 --latency 5ms - >"$dir/recording.raw" &
+      --format s16 --latency 5ms "${pw_raw[@]}" - >"$dir/recording.raw" &
     rec=$!
   fi
   until [ -s "$dir/recording.raw" ]; do sleep 0.05; done
@@ -152,8 +156,8 @@ answer() {
   if [ "$server" = pulse ]; then
     pacat --latency-msec=5 --raw --format=s16le --rate=44100 --channels=2 <"$dir/beeps" &
   else
-    pw-play --target capture --latency 5ms --rate 44100 --channels 2 --format s16 - \
-      <"$dir/beeps" &
+    pw-play --target capture --latency 5ms --rate 44100 --channels 2 --format s16 \
+      "${pw_raw[@]}" - <"$dir/beeps" &
   fi
   player=$!
   exec 4>"$dir/beeps"
@@ -205,6 +209,7 @@ answer() {
   if ! result=$("$work/delays" "$dir/recording.raw" "$dir/events"); then
     echo "$result" >&2
     echo "bench: $name: an answer never came" >&2
+    return 1
   fi
   awk -v n="$name" -v seen="$seen" -v taps="$TAPS" '
     { median[$1] = $3; worst[$1] = $4 }
