@@ -2,13 +2,15 @@
 // a list of wall-clock events, and prints how long each kind of event took to be heard.
 //   delays RECORDING EVENTS
 //   delays --beep      writes the beep, raw in the same format, to standard output
+//   delays --two-point-run   prints the pauses (ms) and the adjustments of the run that the
+//                            end-to-end tests play, and the pauses of a fade, for the scripts
 // EVENTS has one event a line: a kind and the wall-clock time in milliseconds just before it.
 //   beep T     a short beep played straight into the sink at T: it ties the recording's clock
 //              to the wall clock (a recorder starts some hundreds of milliseconds late)
 //   sound T    something that should start a sound: the answer is the first sound after T
 //   silence T  something that should silence it: the answer is the first silence after T
 //   run T      a right click that starts a run along (200, 100) and (600, 400): the gaps in its
-//              two sweeps (10.28 s), counted in 5 ms windows as the end-to-end tests count them
+//              two sweeps, counted in 5 ms windows as the end-to-end tests count them
 // The first and the last beep tie the two clocks together, and every beep between them shows
 // the method's own error. Each beep must fall in a silence of at least half a second.
 // Prints, for each kind, one line: KIND COUNT MEDIAN_MS WORST_MS, and the delays themselves (for
@@ -24,6 +26,7 @@
 #include <vector>
 
 #include "capture.h"
+#include "harness.h"
 
 namespace {
 
@@ -34,7 +37,7 @@ constexpr int kSilentWindows = 20;   // silence must last this long to count
 constexpr long kGiveUpMs = 2000;     // an answer later than this is no answer
 constexpr long kBeepSearchMs = 500;  // a later beep is looked for from this long before its time
 constexpr int kGapWindow = 220;      // 5 ms
-constexpr long kSweepsMs = 10280;
+constexpr long kSweepsMs = e2e::kTwoPointRun.sweep_ms;
 
 std::vector<int> Peaks(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -69,6 +72,11 @@ int main(int argc, char** argv) {
       const int16_t frame[2] = {v, v};
       std::fwrite(frame, sizeof frame, 1, stdout);
     }
+    return 0;
+  }
+  if (argc == 2 && std::string(argv[1]) == "--two-point-run") {
+    std::printf("%d %d %d\n", e2e::kTwoPointRun.pause_ms, e2e::kTwoPointRun.adjustments,
+                e2e::kFadeMs);
     return 0;
   }
   if (argc != 3) {

@@ -5,27 +5,10 @@
 
 namespace {
 
-constexpr int kEmpty = -1;
-
-constexpr int kPanRange = 255;    // pan runs 0 (left) .. 255 (right)
-constexpr int kTopFreq = 2000;    // frequency of the top row; lower rows play lower
-constexpr int kFreqPerRow = 3;    // frequency lost per pixel down the screen
-constexpr int kStepPauseMs = 10;  // one unit of pan or frequency per step
-constexpr int kFadePauseMs = 20;  // one unit of volume per step
-
 constexpr int kStartVol = 100;  // the voice as it is started, before the path takes over
 constexpr int kStartPan = 150;
 constexpr int kStartFreq = 2000;
 constexpr int kLoop = 1;
-
-int PanOf(const POINT& pt) {
-  double res = PanVolRescaler(kPanRange, lib::screen_w(), pt.x);
-  return static_cast<int>(res);
-}
-
-int FreqOf(const POINT& pt) {
-  return kTopFreq - kFreqPerRow * pt.y;
-}
 
 // Moves `value` (the state's pan or freq) one unit per step from its current value toward
 // `target`, applying each value before moving on; the target itself is left for whatever comes
@@ -59,12 +42,6 @@ void AppendPoint(int& count, int x, int y) {
   }
 }
 
-double PanVolRescaler(int b1, int b2, int pos) {
-  if (b2 == 0) return b1 / 2;
-  int res = b1 * pos / b2;
-  return res;
-}
-
 void RunSynthesis(const SAMPLE* sound, SynthState& s, bool (*stop)()) {
   if (sound == nullptr) return;
 
@@ -76,8 +53,8 @@ void RunSynthesis(const SAMPLE* sound, SynthState& s, bool (*stop)()) {
   int i;
   for (i = 0; i < kMaxPoints - 1; i++) {
     if (points[i].x == kEmpty || points[i + 1].x == kEmpty) continue;
-    s.startpan = PanOf(points[i]);
-    s.endpan = PanOf(points[i + 1]);
+    s.startpan = PanOf(points[i], lib::screen_w());
+    s.endpan = PanOf(points[i + 1], lib::screen_w());
     s.startfreq = FreqOf(points[i]);
     s.freq = s.startfreq;
     // Each segment is travelled as an L: across at the first point's pitch, then up or down

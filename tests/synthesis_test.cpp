@@ -67,6 +67,7 @@ TEST(Synthesis, TheRoadOfOneUse) {
   ASSERT_EQ(runs[0].adjust.size(), 128u + 900u + 200u);
   EXPECT_EQ(runs[0].adjust, want);
 
+  // 128 + 900 sweep steps of 10 ms, then 200 fade steps of 20 ms: 10280 + 4000 ms.
   std::vector<int> pauses(1028, 10);
   pauses.resize(1228, 20);
   EXPECT_EQ(runs[0].pauses, pauses);

@@ -318,11 +318,11 @@ TEST(Faults, FiftyRunsInARowLeaveOneVoiceAndNoGrowth) {
   ASSERT_TRUE(p.WaitForWindow());
   p.MoveTo(400, 300);
   p.Click(1);
-  // Held down, the right button starts a run at every turn; each run is the fade alone, 4 s.
+  // Held down, the right button starts a run at every turn; each run is the fade alone.
   p.Button(3, true);
-  e2e::SleepMs(5 * 4000 + 2000);
+  e2e::SleepMs(5 * e2e::kFadeMs + 2000);
   long early = p.RssKiB();
-  e2e::SleepMs(45 * 4000);
+  e2e::SleepMs(45 * e2e::kFadeMs);
   p.Button(3, false);
   e2e::SleepMs(4500);
   long late = p.RssKiB();

@@ -64,7 +64,7 @@ size_t At(double seconds, int window = kWindow) {
 TEST(Sound, ThePathIsHeardAsAPanSweepThenAPitchSweepThenAFadeInRealTime) {
   Program p;
   ASSERT_TRUE(p.PlayTwoPoints());
-  e2e::SleepMs(14280 + 1200);  // the run's pauses, and some
+  e2e::SleepMs(e2e::kTwoPointRun.pause_ms + 1200);  // the run's pauses, and some
   p.Key("Delete");
   e2e::SleepMs(300);
   p.Key("Escape");
@@ -80,6 +80,9 @@ TEST(Sound, ThePathIsHeardAsAPanSweepThenAPitchSweepThenAFadeInRealTime) {
   double sweep = 0;
   for (double l : loudness) sweep = std::max(sweep, l);
 
+  // The path's road: pan 63 (200 of 800) to 191 (600 of 800) is 128 steps of 10 ms, 1.28 s;
+  // frequency 1700 (row 100) to 800 (row 400) is 900 steps, 9.00 s; the fade is 200 steps of
+  // 20 ms, 4.00 s.
   // Across: from the first adjustment (volume 100 to 200) until the pan passes 190.
   const double start = Crossing(loudness, 0, 0.75 * sweep, true);
   ASSERT_GT(start, 0);
@@ -138,7 +141,7 @@ TEST(Sound, ARunGoesOnAndFadesBehindAnotherProgramsWindow) {
   ASSERT_TRUE(p.PlayTwoPoints());
   e2e::SleepMs(1600);
   p.StartOtherWineProgram({"notepad"});
-  e2e::SleepMs(14280 - 1600 + 2500);  // the rest of the run, and some
+  e2e::SleepMs(e2e::kTwoPointRun.pause_ms - 1600 + 2500);  // the rest of the run, and some
   p.CloseWindow();
   ASSERT_EQ(p.WaitForExit(3000), 0);
 
@@ -147,9 +150,9 @@ TEST(Sound, ARunGoesOnAndFadesBehindAnotherProgramsWindow) {
   double sweep = 0;
   for (double l : loudness) sweep = std::max(sweep, l);
   // As in the path's own test: the fade passes 50.5/200 of the level, for the last time, 3 s
-  // into the fade and 13.28 s into the run (a stuck tone passes it only when the program
-  // ends, over 3 s later; Wine's run, beside another program, can run a few % slow); a
-  // second after, the fade is over and 1/200 of the level is left.
+  // into the fade, and so 13.28 s into the run, after the sweeps' 10.28 s (a stuck tone passes
+  // it only when the program ends, over 3 s later; Wine's run, beside another program, can run
+  // a few % slow); a second after, the fade is over and 1/200 of the level is left.
   const double start = Crossing(loudness, 0, 0.75 * sweep, true);
   ASSERT_GT(start, 0);
   const double v50 = Crossing(loudness, start, 50.5 / 200 * sweep, false, true);
@@ -194,18 +197,18 @@ TEST(Load, ARunHasNoGapInItsSoundWhileEveryCoreIsBusy) {
   {
     Busy busy;
     ASSERT_TRUE(p.PlayTwoPoints());
-    e2e::SleepMs(14280 + 600);
+    e2e::SleepMs(e2e::kTwoPointRun.pause_ms + 600);
   }
   p.Key("Escape");
   ASSERT_EQ(p.WaitForExit(2000), 0);
-  // 5 ms windows over the two sweeps (10.28 s at volume 200, from the first loud window).
+  // 5 ms windows over the two sweeps (at volume 200, from the first loud window).
   t = e2e::Analyse(e2e::ReadCapture(p.CapturePath()), 220);
   double sweep = 0;
   for (const Window& w : t) sweep = std::max(sweep, w.loudness);
   size_t start = 0;
   while (start < t.size() && t[start].loudness < 0.6 * sweep) start++;
   ASSERT_LT(start + 2100, t.size());
-  const std::vector<size_t> gaps = e2e::Gaps(t, start + 20, 10280 / 5 - 40);
+  const std::vector<size_t> gaps = e2e::Gaps(t, start + 20, e2e::kTwoPointRun.sweep_ms / 5 - 40);
   EXPECT_TRUE(gaps.empty()) << gaps.size() << " gaps, the first " << (gaps[0] + 20) * 5
                             << " ms into the run";
 }
@@ -216,9 +219,9 @@ TEST(Sound, ASecondRunLeavesNoToneBehindOnceItsFadeIsOver) {
   ASSERT_TRUE(p.PointAt(400, 300));
   p.Click(1);  // one point: each run is only a fade
   p.Click(3);
-  e2e::SleepMs(4000 + 600);
+  e2e::SleepMs(e2e::kFadeMs + 600);
   p.Click(3);
-  e2e::SleepMs(4000 + 600);
+  e2e::SleepMs(e2e::kFadeMs + 600);
   p.Key("Escape");
   ASSERT_EQ(p.WaitForExit(2000), 0);
 
