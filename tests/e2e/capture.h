@@ -27,13 +27,13 @@ struct Window {
 
 std::vector<Window> Analyse(const Capture& c, int window_samples);
 
-// How many times the level climbs from below `low` to above `high` (fractions of the loudest
-// window): the starts of runs, each of which begins loud after a faded or silent stretch. The
-// gap between the two keeps a level hovering near one threshold from counting twice.
 // The level a little before the sound ended (the recording goes on in silence after the program
 // has ended): what was left playing at the end.
 double LastAudible(const std::vector<Window>& w);
 
+// How many times the level climbs from below `low` to above `high` (fractions of the loudest
+// window): the starts of runs, each of which begins loud after a faded or silent stretch. The
+// gap between the two keeps a level hovering near one threshold from counting twice.
 int CountRises(const std::vector<Window>& w, double low, double high);
 
 // Where a sound output that ran dry left a gap in a steady sound: the windows among `count`

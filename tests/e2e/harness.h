@@ -1,6 +1,7 @@
 // End-to-end harness: the real soundpath program in a real X server (Xvfb), driven with real X
 // input events through the XTest extension, its window read back pixel by pixel, and its real
-// sound output recorded in real time through a private PulseAudio server.
+// sound output recorded in real time through a private PulseAudio server. The servers are in
+// servers.cpp, the program's run in program.cpp, and what is read off the X server in screen.cpp.
 //
 // With SOUNDPATH_E2E_WINE_EXE set to a soundpath.exe, every program is that one, run by Wine
 // (in the WINEPREFIX of the environment) with the data files that lie beside it.
@@ -9,6 +10,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "soundpath.h"
 
 struct _XDisplay;
 
@@ -89,8 +92,8 @@ class Program {
   void Click(int button, int hold_ms = 100);
   void Key(const char* keysym_name, int hold_ms = 100);
   void CloseWindow();  // what a window manager sends when its close button is clicked
-  // Marks (200, 100) and (600, 400) once the window is there, and starts the run: a pan sweep
-  // of 1.28 s, a pitch sweep of 9.00 s and a fade of 4.00 s. False when a step did not happen.
+  // Marks kTwoPoints once the window is there, and starts the run along them (kTwoPointRun).
+  // False when a step did not happen.
   bool PlayTwoPoints();
   // After a right click with fewer than two points: waits for the run, the fade alone, to end,
   // and says whether the sample was heard.
@@ -131,11 +134,12 @@ class Program {
 
  private:
   std::string dir_;
+  std::string CopyProgram(const Launch& how);
   void EndRecording();
   unsigned long MessageBox();
   bool Ended();  // whether it has ended, its status then kept
   void SayWhatIsSeen(const char* waited_for);
-  void StartWindowManager();
+  void CloseDisplay();
 
   int pid_ = -1;
   int xvfb_pid_ = -1, wm_pid_ = -1, other_pid_ = -1;
@@ -147,7 +151,12 @@ class Program {
   unsigned long window_ = 0;
 };
 
-constexpr int kFadeMs = 4000;  // a run's fade: 200 steps of 20 ms
+// A run's fade, and the run along the path that Program::PlayTwoPoints marks.
+constexpr int kFadeMs = kRunVol * kFadePauseMs;
+constexpr POINT kTwoPoints[kMaxPoints] = {
+    {200, 100},       {600, 400},       {kEmpty, kEmpty}, {kEmpty, kEmpty}, {kEmpty, kEmpty},
+    {kEmpty, kEmpty}, {kEmpty, kEmpty}, {kEmpty, kEmpty}, {kEmpty, kEmpty}, {kEmpty, kEmpty}};
+constexpr RunLength kTwoPointRun = RunLengthOf(kTwoPoints, 800);
 
 // The status line that the program shows with the pointer at (x, y).
 std::string StatusLine(int x, int y);
