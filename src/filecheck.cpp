@@ -1,8 +1,5 @@
 #include "filecheck.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -35,13 +32,6 @@ size_t ReadMemory(const void* source, uint64_t offset, uint8_t* out, size_t n) {
   size_t got = n < m->size - offset ? n : static_cast<size_t>(m->size - offset);
   std::memcpy(out, m->data + offset, got);
   return got;
-}
-
-size_t ReadFile(const void* source, uint64_t offset, uint8_t* out, size_t n) {
-  FILE* f = static_cast<FILE*>(const_cast<void*>(source));
-  if (offset > static_cast<uint64_t>(INT64_MAX) || fseeko(f, static_cast<off_t>(offset), SEEK_SET))
-    return 0;
-  return std::fread(out, 1, n, f);
 }
 
 }  // namespace
@@ -166,14 +156,4 @@ std::string CheckPointerBmp(const uint8_t* data, size_t size) {
 std::string CheckSampleWav(const uint8_t* data, size_t size) {
   Memory m{data, size};
   return CheckSampleWav(ReadMemory, &m, size);
-}
-
-std::string CheckFile(std::FILE* f, std::string (*check)(ReadAt, const void*, uint64_t)) {
-  if (f == nullptr) return "it cannot be read";
-  struct stat st;
-  std::string why = "it is not a regular file";
-  if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode))
-    why = check(ReadFile, f, static_cast<uint64_t>(st.st_size));
-  std::fclose(f);
-  return why;
 }

@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 // Largest pointer image accepted: far beyond any pointer a window system draws.
@@ -26,7 +25,3 @@ std::string CheckSampleWav(ReadAt read, const void* source, uint64_t file_size);
 // The same, on a file held in memory.
 std::string CheckPointerBmp(const uint8_t* data, size_t size);
 std::string CheckSampleWav(const uint8_t* data, size_t size);
-
-// Runs `check` on the file `f` opened for reading (null: it could not be opened), and closes it;
-// also refuses what is not a regular file.
-std::string CheckFile(std::FILE* f, std::string (*check)(ReadAt, const void*, uint64_t));

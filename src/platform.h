@@ -3,6 +3,10 @@
 // never includes a system header for it.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
 // ---- files ---------------------------------------------------------------------------------
 // The characters that end a folder's name in a path.
 extern const char* const kPathSeparators;
@@ -11,6 +15,16 @@ extern const char* const kPathSeparators;
 extern const char* const kInstalledDataFolder;
 // Right after the library starts: file names are passed to it as UTF-8.
 void UseUtf8FileNames();
+// The size of the open file `f`, or -1 when it is not a regular file (a folder, a device).
+int64_t RegularFileSize(std::FILE* f);
+// Reads up to `n` bytes at `offset` of the open file `f` into `out`; returns how many it read.
+size_t ReadFileAt(std::FILE* f, uint64_t offset, uint8_t* out, size_t n);
+
+// ---- sound -----------------------------------------------------------------------------------
+// The settings of the library's sound output, held in memory so that no configuration file is
+// read for them or written: a buffer short enough that a right click or DEL is heard at once, and
+// long enough that the sound keeps going while every core is busy.
+extern const char* const kSoundSettings;
 
 // ---- complaints ----------------------------------------------------------------------------
 // False where nobody sees what the program writes to stderr (a Windows program has no

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "datafiles.h"
 #include "faults/fault_files.h"
 #include "filecheck.h"
 
