@@ -1,5 +1,6 @@
 // The library's own idle cost: opens the same 800x600 window with the same drivers and pointer
-// as soundpath, then does nothing but wait for ESC. Whatever CPU this uses is the floor that
+// as soundpath, though with the sound output at the library's default settings (soundpath holds
+// a shorter buffer), then does nothing but wait for ESC. Whatever CPU this uses is the floor that
 // soundpath's idle loop is measured against.
 #include <allegro.h>
 
