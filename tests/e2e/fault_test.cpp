@@ -110,8 +110,7 @@ TEST(Faults, WithoutASoundDeviceItSaysSoAndRunsSilently) {
   EXPECT_NE(err.find("no sound output"), std::string::npos) << err;
   p.MoveTo(300, 300);
   p.Click(1);
-  p.Key("Escape");
-  EXPECT_EQ(p.WaitForExit(2000), 0);
+  EXPECT_EQ(p.Quit(), 0);
 }
 
 TEST(Faults, AnUnreadableWorkingDirectoryIsLikeMissingFiles) {
@@ -123,8 +122,7 @@ TEST(Faults, AnUnreadableWorkingDirectoryIsLikeMissingFiles) {
   EXPECT_EQ(e2e::Lines(err), 2) << err;
   EXPECT_NE(err.find("crosshair.bmp"), std::string::npos) << err;
   EXPECT_NE(err.find("sound.wav"), std::string::npos) << err;
-  p.Key("Escape");
-  EXPECT_EQ(p.WaitForExit(2000), 0);
+  EXPECT_EQ(p.Quit(), 0);
 }
 
 TEST(Faults, BothButtonsTogetherMarkThenPlay) {
@@ -141,8 +139,7 @@ TEST(Faults, BothButtonsTogetherMarkThenPlay) {
   e2e::SleepMs(100);
   e2e::Shot s = p.Grab();
   EXPECT_EQ(s.at(300, 200), e2e::kWhite) << "the point was marked";
-  p.Key("Escape");
-  EXPECT_EQ(p.WaitForExit(2000), 0);
+  EXPECT_EQ(p.Quit(), 0);
 }
 
 TEST(Faults, DelHeldThroughARunClearsWhenItEnds) {
@@ -152,13 +149,12 @@ TEST(Faults, DelHeldThroughARunClearsWhenItEnds) {
   p.Click(1);
   p.Click(3);
   p.KeyState("Delete", true);
-  e2e::SleepMs(4500);
+  e2e::SleepMs(e2e::kFadeMs + 500);
   p.KeyState("Delete", false);
   p.MoveTo(600, 500);
   e2e::SleepMs(200);
   EXPECT_EQ(p.Grab().at(300, 200), e2e::kBlack) << "cleared";
-  p.Key("Escape");
-  EXPECT_EQ(p.WaitForExit(2000), 0);
+  EXPECT_EQ(p.Quit(), 0);
   std::vector<e2e::Window> w = e2e::Analyse(e2e::ReadCapture(p.CapturePath()), 2048);
   ASSERT_GT(w.size(), 5u);
   EXPECT_LT(w[w.size() - 2].level, 1e-5) << "the sound was stopped";
@@ -182,16 +178,17 @@ TEST(Faults, RightClicksWithNoPointOrTenPointsPlayAndReturn) {
   p.Click(3);  // no point: the fade alone
   e2e::SleepMs(e2e::kFadeMs + 300);
   EXPECT_TRUE(LoopIsTurning(p, 10, 500)) << "the run is over";
+  POINT path[kMaxPoints];
   for (int i = 0; i < 10; i++) {
-    p.MoveTo(400 + 4 * i, 300 + (i % 2));
+    path[i] = POINT{400 + 4 * i, 300 + (i % 2)};
+    p.MoveTo(path[i].x, path[i].y);
     p.Click(1);
   }
   p.Click(3);
-  e2e::SleepMs(4700);
+  e2e::SleepMs(RunLengthOf(path, 800).pause_ms + 300);
   EXPECT_TRUE(LoopIsTurning(p, 10, 500)) << "the run is over";
   EXPECT_GT(e2e::PeakLevel(p.CapturePath()), 0.01);
-  p.Key("Escape");
-  EXPECT_EQ(p.WaitForExit(2000), 0);
+  EXPECT_EQ(p.Quit(), 0);
 }
 
 TEST(Faults, SignalsEndItCleanlyEvenInTheMiddleOfARun) {
@@ -231,8 +228,7 @@ TEST(Faults, FromAnotherFolderTheFilesBesideTheProgramAreFoundWhateverTheFolderI
   p.MoveTo(420, 320);
   EXPECT_EQ(p.PointerImage().xhot, 15) << "the crosshair";
   EXPECT_TRUE(p.FadeHeard()) << "one point: the run is the fade alone";
-  p.Key("Escape");
-  EXPECT_EQ(p.WaitForExit(2000), 0);
+  EXPECT_EQ(p.Quit(), 0);
 }
 
 TEST(Faults, StartedElsewhereTheWorkingFolderComesFirstAndARefusedFileIsNotSwapped) {
@@ -250,8 +246,7 @@ TEST(Faults, StartedElsewhereTheWorkingFolderComesFirstAndARefusedFileIsNotSwapp
     EXPECT_EQ(p.Stderr(), "") << "an empty folder: the build tree's files";
     p.MoveTo(400, 300);
     EXPECT_EQ(p.PointerImage().xhot, 15);
-    p.Key("Escape");
-    EXPECT_EQ(p.WaitForExit(2000), 0);
+    EXPECT_EQ(p.Quit(), 0);
   }
   {
     // The same tone said to be at half the rate: an octave below the build tree's.
@@ -263,8 +258,7 @@ TEST(Faults, StartedElsewhereTheWorkingFolderComesFirstAndARefusedFileIsNotSwapp
     p.MoveTo(400, 300);
     p.Click(3);  // no point: the fade alone, at the sample's own pitch
     e2e::SleepMs(e2e::kFadeMs + 300);
-    p.Key("Escape");
-    EXPECT_EQ(p.WaitForExit(2000), 0);
+    EXPECT_EQ(p.Quit(), 0);
     std::vector<e2e::Window> w = e2e::Analyse(e2e::ReadCapture(p.CapturePath()), 4096);
     double pitch = 0, loud = 0;
     for (const e2e::Window& x : w)
@@ -280,8 +274,7 @@ TEST(Faults, StartedElsewhereTheWorkingFolderComesFirstAndARefusedFileIsNotSwapp
     p.MoveTo(400, 300);
     p.Click(3);
     EXPECT_TRUE(LoopIsTurning(p, 123, 234)) << "not swapped for the build tree's sample";
-    p.Key("Escape");
-    EXPECT_EQ(p.WaitForExit(2000), 0);
+    EXPECT_EQ(p.Quit(), 0);
   }
 }
 
@@ -324,7 +317,7 @@ TEST(Faults, FiftyRunsInARowLeaveOneVoiceAndNoGrowth) {
   long early = p.RssKiB();
   e2e::SleepMs(45 * e2e::kFadeMs);
   p.Button(3, false);
-  e2e::SleepMs(4500);
+  e2e::SleepMs(e2e::kFadeMs + 500);
   long late = p.RssKiB();
 #ifndef __SANITIZE_ADDRESS__
   EXPECT_LE(late - early, 256) << "KiB grown from run 5 to run 50";
@@ -334,8 +327,7 @@ TEST(Faults, FiftyRunsInARowLeaveOneVoiceAndNoGrowth) {
   (void)early;
   (void)late;
 #endif
-  p.Key("Escape");
-  ASSERT_EQ(p.WaitForExit(2000), 0);
+  ASSERT_EQ(p.Quit(), 0);
 
   std::vector<e2e::Window> w = e2e::Analyse(e2e::ReadCapture(p.CapturePath()), 2048);
   ASSERT_GT(w.size(), 10u);

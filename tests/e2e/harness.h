@@ -78,6 +78,7 @@ class Program {
   bool AcknowledgeMessage(int timeout_ms = 30000);
   // Exit status, or 128 + signal, or -1 when it has not ended within the timeout.
   int WaitForExit(int timeout_ms);
+  int Quit();                  // ESC, and the exit status within 2 s
   std::string Stderr() const;  // without the sound library's own chatter
   // The recording so far (all of it, once the program has ended), written to a file.
   std::string CapturePath() const;

@@ -157,6 +157,11 @@ int Program::WaitForExit(int timeout_ms) {
   return status_;
 }
 
+int Program::Quit() {
+  Key("Escape");
+  return WaitForExit(2000);
+}
+
 bool Program::AcknowledgeMessage(int timeout_ms) {
   if (!ProgramRunner().message_boxes) return true;
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);

@@ -67,8 +67,7 @@ TEST(Sound, ThePathIsHeardAsAPanSweepThenAPitchSweepThenAFadeInRealTime) {
   e2e::SleepMs(e2e::kTwoPointRun.pause_ms + 1200);  // the run's pauses, and some
   p.Key("Delete");
   e2e::SleepMs(300);
-  p.Key("Escape");
-  ASSERT_EQ(p.WaitForExit(2000), 0);
+  ASSERT_EQ(p.Quit(), 0);
 
   // When, in 10 ms windows. With the library's linear pan, the two channels' levels added follow
   // the volume alone: the start at volume 100 is half as loud as the sweeps at 200, and the fade
@@ -199,8 +198,7 @@ TEST(Load, ARunHasNoGapInItsSoundWhileEveryCoreIsBusy) {
     ASSERT_TRUE(p.PlayTwoPoints());
     e2e::SleepMs(e2e::kTwoPointRun.pause_ms + 600);
   }
-  p.Key("Escape");
-  ASSERT_EQ(p.WaitForExit(2000), 0);
+  ASSERT_EQ(p.Quit(), 0);
   // 5 ms windows over the two sweeps (at volume 200, from the first loud window).
   t = e2e::Analyse(e2e::ReadCapture(p.CapturePath()), 220);
   double sweep = 0;
@@ -222,8 +220,7 @@ TEST(Sound, ASecondRunLeavesNoToneBehindOnceItsFadeIsOver) {
   e2e::SleepMs(e2e::kFadeMs + 600);
   p.Click(3);
   e2e::SleepMs(e2e::kFadeMs + 600);
-  p.Key("Escape");
-  ASSERT_EQ(p.WaitForExit(2000), 0);
+  ASSERT_EQ(p.Quit(), 0);
 
   std::vector<Window> w = e2e::Analyse(e2e::ReadCapture(p.CapturePath()), kWindow);
   ASSERT_GT(w.size(), 20u);
