@@ -118,5 +118,5 @@ stage "every test of the build, and the unit and end-to-end tests under the sani
 # One ctest run over both builds, so that the sanitized build's cases share the slots.
 printf 'subdirs("%s")\n' "$PWD/build" "$PWD/build-asan" >build-all/CTestTestfile.cmake
 export UBSAN_OPTIONS=print_stacktrace=1
-ctest --test-dir build-all --resource-spec-file "$PWD/build/tests/resources.json" --output-on-failure \
+ctest --test-dir build-all --resource-spec-file build/tests/resources.json --output-on-failure \
   -j "$e2e_jobs"
