@@ -2,8 +2,6 @@
 // library's loaders.
 #include "datafiles.h"
 
-#include <vector>
-
 #include "library.h"
 #include "platform.h"
 
@@ -16,21 +14,6 @@ constexpr const char* kSoundFile = "sound.wav";
 std::string Folder(const std::string& path) {
   const size_t cut = path.find_last_of(kPathSeparators);
   return cut == std::string::npos ? "" : path.substr(0, cut + 1);
-}
-
-// Where a data file is looked for, in order: the working folder, so that a folder holding the
-// user's own files wins; the folder that holds the program; and the data folder of an installed
-// program, found from the program's own place, so that it follows whatever prefix the install
-// used. Each is a prefix for the file's name.
-std::vector<std::string> DataPlaces() {
-  std::vector<std::string> places{""};
-  const std::string bin = Folder(lib::executable_path());
-  if (bin.empty()) return places;
-  places.push_back(bin);
-  const std::string prefix = Folder(bin.substr(0, bin.size() - 1));
-  if (kInstalledDataFolder != nullptr && !prefix.empty())
-    places.push_back(prefix + kInstalledDataFolder);
-  return places;
 }
 
 // The first of `places` where `name` is, or "" with `why` saying where it was looked for. Only
@@ -47,9 +30,10 @@ std::string FindDataFile(const char* name, const std::vector<std::string>& place
 
 // Loads the data file `name` with `load` once `check` accepts it; null, with `why` said, if not.
 template <class Handle>
-Handle* LoadDataFile(const char* name, std::string (*check)(ReadAt, const void*, uint64_t),
+Handle* LoadDataFile(const char* name, const std::vector<std::string>& places,
+                     std::string (*check)(ReadAt, const void*, uint64_t),
                      Handle* (*load)(const char*), std::string& why) {
-  std::string path = FindDataFile(name, DataPlaces(), why);
+  std::string path = FindDataFile(name, places, why);
   Handle* loaded = nullptr;
   if (!path.empty()) {
     why = CheckFile(lib::open_file(path.c_str()), check);
@@ -68,12 +52,26 @@ size_t ReadOpenFile(const void* source, uint64_t offset, uint8_t* out, size_t n)
 
 }  // namespace
 
-BITMAP* LoadCrosshair(std::string& why) {
-  return LoadDataFile(kCrosshairFile, CheckPointerBmp, lib::load_bitmap, why);
+// The working folder comes first, so that a folder holding the user's own files wins; the
+// installed data folder is found from the program's own place, so that it follows whatever prefix
+// the install used.
+std::vector<std::string> DataPlaces() {
+  std::vector<std::string> places{""};
+  const std::string bin = Folder(lib::executable_path());
+  if (bin.empty()) return places;
+  places.push_back(bin);
+  const std::string prefix = Folder(bin.substr(0, bin.size() - 1));
+  if (kInstalledDataFolder != nullptr && !prefix.empty())
+    places.push_back(prefix + kInstalledDataFolder);
+  return places;
 }
 
-SAMPLE* LoadSound(std::string& why) {
-  return LoadDataFile(kSoundFile, CheckSampleWav, lib::load_sample, why);
+BITMAP* LoadCrosshair(const std::vector<std::string>& places, std::string& why) {
+  return LoadDataFile(kCrosshairFile, places, CheckPointerBmp, lib::load_bitmap, why);
+}
+
+SAMPLE* LoadSound(const std::vector<std::string>& places, std::string& why) {
+  return LoadDataFile(kSoundFile, places, CheckSampleWav, lib::load_sample, why);
 }
 
 std::string CheckFile(std::FILE* f, std::string (*check)(ReadAt, const void*, uint64_t)) {

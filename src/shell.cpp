@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "datafiles.h"
 #include "library.h"
@@ -158,8 +159,9 @@ int StartUp(Shell& shell) {
   WatchPresses();
   CatchStopSignals(OnStopSignal);
 
+  const std::vector<std::string> places = DataPlaces();
   std::string why;
-  BITMAP* crosshair = LoadCrosshair(why);
+  BITMAP* crosshair = LoadCrosshair(places, why);
   lib::set_mouse_sprite(crosshair);
   // Without the image the library's arrow stays, and so must the arrow's own hot spot.
   if (crosshair != nullptr)
@@ -171,7 +173,7 @@ int StartUp(Shell& shell) {
   lib::enable_hardware_cursor();
   lib::show_mouse_on_screen();
 
-  shell.sound = LoadSound(why);
+  shell.sound = LoadSound(places, why);
   if (shell.sound == nullptr) Complain(why + "; right click will do nothing");
   ShowNotices();
   InitPoints();

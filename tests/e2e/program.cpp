@@ -250,8 +250,9 @@ bool Program::FadeHeard() {
 }
 
 bool Program::PlayTwoPoints() {
+  if (!WaitForWindow()) return false;
   for (const POINT& at : {kTwoPoints[0], kTwoPoints[1]}) {
-    if (!WaitForWindow() || !PointAt(at.x, at.y)) return false;
+    if (!PointAt(at.x, at.y)) return false;
     Click(1);
   }
   Click(3);
