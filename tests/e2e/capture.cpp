@@ -90,14 +90,16 @@ double PeakLevel(const std::string& path) {
   return Peak(Analyse(ReadCapture(path), 2048));
 }
 
-int CountRises(const std::vector<Window>& w, double low, double high) {
+int CountRises(const std::vector<Window>& w, double low, double high, size_t apart) {
   double loud = 0;
   for (const Window& x : w) loud = std::fmax(loud, x.level);
   int rises = 0;
   bool armed = true;
-  for (const Window& x : w) {
+  size_t last = 0;
+  for (size_t i = 0; i < w.size(); i++) {
+    const Window& x = w[i];
     if (armed && x.level > high * loud) {
-      rises++;
+      if (rises == 0 || i - last >= apart) rises++, last = i;
       armed = false;
     } else if (x.level < low * loud) {
       armed = true;

@@ -33,8 +33,10 @@ double LastAudible(const std::vector<Window>& w);
 
 // How many times the level climbs from below `low` to above `high` (fractions of the loudest
 // window): the starts of runs, each of which begins loud after a faded or silent stretch. The
-// gap between the two keeps a level hovering near one threshold from counting twice.
-int CountRises(const std::vector<Window>& w, double low, double high);
+// gap between the two keeps a level hovering near one threshold from counting twice. A rise
+// fewer than `apart` windows after the last one counted is a dropout of the recording within a
+// run (a starved sound server does that on a busy machine), not a new run.
+int CountRises(const std::vector<Window>& w, double low, double high, size_t apart = 0);
 
 // Where a sound output that ran dry left a gap in a steady sound: the windows among `count`
 // from `start` whose loudness falls below half of the middle of the 20 windows on either side.
