@@ -11,17 +11,21 @@ windows_packages=(cmake make g++ pkg-config liballegro4-dev g++-mingw-w64-x86-64
   gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev dpkg-dev ca-certificates
   nsis zip debian-archive-keyring libpng-dev icoutils)
 # shellcheck disable=SC2034
+arm64_packages=(cmake make pkg-config g++-aarch64-linux-gnu mmdebstrap debian-archive-keyring
+  dpkg-dev)
+# shellcheck disable=SC2034
 test_packages=(libgtest-dev xvfb libxtst-dev libxfixes-dev g++-mingw-w64-x86-64
   binutils-mingw-w64-x86-64 pulseaudio pulseaudio-utils libasound2-plugins wine wine64
   libgl1-mesa-dri openbox icoutils lintian desktop-file-utils appstream dpkg-dev valgrind clang
-  libclang-rt-dev xdotool x11-utils pipewire pipewire-bin wireplumber dbus-daemon)
+  libclang-rt-dev xdotool x11-utils pipewire pipewire-bin wireplumber dbus-daemon qemu-user
+  mmdebstrap)
 
-# release_files DIR...: prints the paths of a release's three files, found in the DIRs: the
-# Debian package, the Windows installer and the Windows zip, in that order; fails unless there
-# is exactly one of each.
+# release_files DIR...: prints the paths of a release's four files, found in the DIRs: the
+# Debian package, the Windows installer, the Windows zip and the arm64 Debian package, in that
+# order; fails unless there is exactly one of each.
 release_files() {
   local files=() pattern dir found f
-  for pattern in '*.deb' '*-windows-x64-setup.exe' '*-windows-x64.zip'; do
+  for pattern in '*_amd64.deb' '*-windows-x64-setup.exe' '*-windows-x64.zip' '*_arm64.deb'; do
     found=()
     for dir in "$@"; do
       for f in "$dir"/$pattern; do [ ! -e "$f" ] || found+=("$f"); done
@@ -94,6 +98,62 @@ debian_mirror() {
   echo "${site%%$'\n'*}"
 }
 
+
+# arm64_root PACKAGE...: prints the path of an arm64 root that holds PACKAGE... and all that
+# they depend on, as apt resolves them in Debian's arm64 archive for this machine's release. It
+# is only unpacked, never run (nothing of arm64 runs here but under qemu-user), and it is made
+# once per release and list, then kept in the cache. Its DEBIAN/shlibs and DEBIAN/symbols join
+# those of all its packages, so that dpkg-shlibdeps can name the packages of its libraries.
+arm64_root() {
+  local codename key root mirror deb include
+  codename=$(release_codename) || return 1
+  key=$(sha256sum <<<"$codename $*")
+  root=$(soundpath_cache)/arm64-root-${key:0:16}
+  if [ ! -f "$root/DEBIAN/symbols" ]; then
+    mirror=$(debian_mirror "$codename") || return 1
+    include=$(IFS=, && echo "$*")
+    rm -rf "$root" "$root.part" && mkdir -p "${root%/*}"
+    # chrootless: as any user, and without running anything of the root
+    mmdebstrap --quiet --mode=chrootless --variant=extract --arch=arm64 --include="$include" \
+      --skip=cleanup/apt/cache "$codename" "$root.part" "$mirror" >&2 ||
+      { echo "apt could not unpack an arm64 root of $include" >&2; return 1; }
+    mkdir "$root.part/DEBIAN" "$root.part/control"
+    touch "$root.part/DEBIAN/shlibs"
+    for deb in "$root.part"/var/cache/apt/archives/*.deb; do
+      rm -rf "$root.part/control" && dpkg-deb -e "$deb" "$root.part/control" || return 1
+      for f in shlibs symbols; do
+        [ ! -f "$root.part/control/$f" ] || cat "$root.part/control/$f" >>"$root.part/DEBIAN/$f"
+      done
+    done
+    rm -rf "$root.part/control" "$root.part"/var/cache/apt/archives/*.deb
+    touch "$root.part/DEBIAN/symbols" && mv "$root.part" "$root"
+  fi
+  echo "$root"
+}
+
+# arm64_resolves CODENAME DEPENDS: whether apt, given Debian's arm64 archive for the release
+# CODENAME (at the site that this machine's apt uses) and nothing installed, satisfies the
+# relations DEPENDS, versions and all; it says what it would install. Its own apt set-up leaves
+# the machine's alone.
+arm64_resolves() {
+  local dir codename mirror opts
+  dir=$(soundpath_cache)/apt-arm64-$1
+  codename=$(release_codename) && mirror=$(debian_mirror "$codename") || return 1
+  mkdir -p "$dir/sources" "$dir/lists/partial" "$dir/cache" && touch "$dir/status"
+  cat >"$dir/sources/debian.sources" <<SRC
+Types: deb
+URIs: $mirror
+Suites: $1
+Components: main
+Architectures: arm64
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  opts=(-o APT::Architecture=arm64 -o APT::Architectures=arm64 -o "Dir::State::status=$dir/status"
+    -o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$dir/sources"
+    -o "Dir::State::Lists=$dir/lists" -o "Dir::Cache=$dir/cache" -o Dir::Etc::Preferences=/dev/null
+    -o Dir::Etc::PreferencesParts=/dev/null -o APT::Sandbox::User="$(id -un)")
+  apt-get "${opts[@]}" update -qq >&2 && apt-get "${opts[@]}" -s satisfy "$2"
+}
 
 # pipewire_alsa_plugin: prints the path of PipeWire's ALSA plugin, unpacked from Debian's
 # package of the installed PipeWire's version into the cache: installing that package would
