@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds soundpath and its tests, and runs every test:
 #   0. ShellCheck over every script;
-#   1. the release (scripts/release.sh into dist/): the Debian package, the Windows zip and
-#      installer (the library for Windows is cached), built a second time in another folder
-#      from an empty cache, which must give the same bytes;
+#   1. the release (scripts/release.sh into dist/): the Debian packages for amd64 and arm64,
+#      the Windows zip and installer (the library for Windows and the arm64 root are cached),
+#      built a second time in another folder from an empty cache, which must give the same bytes;
 #   2. the unit, end-to-end, package and memcheck tests of the normal build (build/), with the
-#      release's package, executable and installer checked, and the end-to-end scenarios that
-#      apply to the Windows program run again under Wine;
+#      release's packages, executable and installer checked, the end-to-end scenarios that
+#      apply to the Windows program run again under Wine, and those that prove the most run
+#      again by the arm64 package's program under qemu-user;
 #   3. the unit and end-to-end tests again, built with AddressSanitizer and
 #      UndefinedBehaviorSanitizer (build-asan/);
 #   4. a short run of each fuzz target (build-fuzz/, with clang's libFuzzer);
@@ -43,7 +44,7 @@ mapfile -t scripts < <(git ls-files '*.sh' .ci/run)
 shellcheck -x "${scripts[@]}"
 # Those that build the release also may not let a failing command pass unseen.
 shellcheck -x --enable=check-extra-masked-returns scripts/release.sh scripts/build-windows.sh \
-  scripts/lib.sh scripts/fresh-debian.sh
+  scripts/build-arm64.sh scripts/lib.sh scripts/fresh-debian.sh
 echo "no finding"
 # Where apt has no archive for the release, the mirror lookup fails and says so.
 if said=$(debian_mirror no-such-release 2>&1) ||
@@ -72,7 +73,7 @@ fi
 rm -rf "$again"
 echo "rebuilt in another folder, from an empty cache: the same bytes"
 listed=$(release_files "$PWD/dist")
-mapfile -t shipped <<<"$listed" # the package, the installer, the zip
+mapfile -t shipped <<<"$listed" # the package, the installer, the zip, the arm64 package
 release=$PWD/build-release/unpacked
 rm -rf "$release" && mkdir -p "$release"
 (cd "$release" && cmake -E tar xf "${shipped[2]}") # the tests run what ships
@@ -82,7 +83,7 @@ stage "the build and its tests"
 scripts/setup.sh test -DSOUNDPATH_WINDOWS_DIR="$release/soundpath" \
   -DSOUNDPATH_WINDOWS_EXE="$PWD/build-release/windows/exe/soundpath.exe" \
   -DSOUNDPATH_WINDOWS_INSTALLER="${shipped[1]}" -DSOUNDPATH_DEB="${shipped[0]}" \
-  -DSOUNDPATH_WINEPREFIX="$wineprefix"
+  -DSOUNDPATH_WINEPREFIX="$wineprefix" -DSOUNDPATH_ARM64_DEB="${shipped[3]}"
 ctest --test-dir build --output-on-failure -j "$e2e_jobs"
 
 stage "tests under AddressSanitizer and UndefinedBehaviorSanitizer"

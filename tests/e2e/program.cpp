@@ -48,8 +48,10 @@ Program::Program(const Launch& how) {
   fs::permissions(dir_ + "/run", fs::perms::owner_all);
   const Runner& runner = ProgramRunner();
   const std::string& data = runner.data_folder;
-  if (how.with_crosshair) fs::copy_file(data + "/crosshair.bmp", dir_ + "/work/crosshair.bmp");
-  if (how.with_sound) fs::copy_file(data + "/sound.wav", dir_ + "/work/sound.wav");
+  if (how.with_crosshair && !runner.installed)
+    fs::copy_file(data + "/crosshair.bmp", dir_ + "/work/crosshair.bmp");
+  if (how.with_sound && !runner.installed)
+    fs::copy_file(data + "/sound.wav", dir_ + "/work/sound.wav");
   if (how.prepare) how.prepare(dir_ + "/work");
   // The default sound device is the private server's null sink; the program's share of the
   // recording starts here. Without a device, no server can be found either.
@@ -74,7 +76,9 @@ Program::Program(const Launch& how) {
                                             : how.display_override;
   if (how.own_display && how.window_manager) wm_pid_ = StartWindowManager(display_);
   const std::string workdir = how.workdir.empty() ? dir_ + "/work" : how.workdir;
-  const std::string exe = how.exe.empty() ? CopyProgram(how) : how.exe;
+  const std::string exe = !how.exe.empty()   ? how.exe
+                          : runner.installed ? runner.program
+                                             : CopyProgram(how);
   pid_ = fork();
   if (pid_ == 0) {
     if (chdir(workdir.c_str()) != 0) _exit(126);

@@ -179,6 +179,11 @@ const char* WineExe() {
   return std::getenv("SOUNDPATH_E2E_WINE_EXE");
 }
 
+// An arm64 root holding the arm64 package as installed, whose program runs under qemu-user.
+const char* Arm64Root() {
+  return std::getenv("SOUNDPATH_E2E_ARM64_ROOT");
+}
+
 const Runner& ProgramRunner() {
   static const Runner runner = [] {
     // Under Wine, the program and the data files are those of the Windows release. Wine's own
@@ -186,12 +191,25 @@ const Runner& ProgramRunner() {
     // seconds to close its own processes after the program.
     if (WineExe() != nullptr)
       return Runner{WineExe(), fs::path(WineExe()).parent_path().string(), 6, 8000, true};
+    // Emulated, the library's start-up and its own ending take several times as long.
+    if (Arm64Root() != nullptr) {
+      const std::string root = Arm64Root();
+      return Runner{
+          root + "/usr/bin/soundpath", root + "/usr/share/soundpath", 4, 2000, false, true, 0.06};
+    }
     return Runner{SOUNDPATH_BIN, SOUNDPATH_DATA_DIR, 1, 0, false};
   }();
   return runner;
 }
 
+double TimeTolerance() {
+  return ProgramRunner().time_tolerance;
+}
+
 std::vector<std::string> Runner::Command(const std::string& exe) const {
+  // The root holds the arm64 libraries, their driver modules and configuration, for qemu to
+  // find first.
+  if (Arm64Root() != nullptr) return {"qemu-aarch64", "-L", Arm64Root(), exe};
   if (WineExe() == nullptr) return {exe};
   UseWinePrefix();
   // A shortcut is started as the Start menu starts it.

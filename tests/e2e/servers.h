@@ -36,6 +36,9 @@ struct Runner {
   int start_factor;         // how much longer its window takes to come
   int exit_extra_ms;        // how much longer it takes to end
   bool message_boxes;       // whether it shows its complaints in a box, which waits for Enter
+  bool installed = false;   // run where it is installed, finding its files itself: nothing is
+                            // copied, and the working folder starts empty
+  double time_tolerance = 0.03;
   // The command that starts `exe` (after the test's own wrapper, if any), its environment set.
   std::vector<std::string> Command(const std::string& exe) const;
 };

@@ -97,9 +97,10 @@ TEST(Sound, ThePathIsHeardAsAPanSweepThenAPitchSweepThenAFadeInRealTime) {
   const double fade = (v50 - v150) * 2, fade_start = v150 - fade / 4;
   const double across = across_end - start, down = fade_start - across_end;
   std::printf("heard: pan sweep %.3f s, pitch sweep %.3f s, fade %.3f s\n", across, down, fade);
-  EXPECT_NEAR(across, 1.28, 1.28 * 0.03);
-  EXPECT_NEAR(down, 9.00, 9.00 * 0.03);
-  EXPECT_NEAR(fade, 4.00, 4.00 * 0.03);
+  const double tolerance = e2e::TimeTolerance();
+  EXPECT_NEAR(across, 1.28, 1.28 * tolerance);
+  EXPECT_NEAR(down, 9.00, 9.00 * tolerance);
+  EXPECT_NEAR(fade, 4.00, 4.00 * tolerance);
 
   // Across from pan 63 to 190, never turning back.
   EXPECT_NEAR(position[At(start, 441) + 2], 63 / 255.0, 0.02);

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Checks the Debian package as Debian would (the released one, or one CPack builds from BUILD_DIR
+# Checks a Debian package as Debian would (a released one, or one CPack builds from BUILD_DIR
 # when none is given): lintian reports nothing,
 # the desktop entry and the AppStream metadata validate, the dependencies were computed from what
 # the program links, and the package holds the program, its data files, icons, manual page,
-# licence and changelog. Then it installs the package with apt and starts the installed program
-# from its desktop entry (the end-to-end test Desktop.TheInstalledEntry...).
+# licence and changelog, and no maintainer script. Then it installs the package with apt and
+# starts the installed program from its desktop entry (the end-to-end test
+# Desktop.TheInstalledEntry...). The arm64 package is installed, with what it depends on as apt
+# resolves that in Debian's arm64 archive, in an arm64 root, whose program runs the end-to-end
+# cases that prove the most under qemu-user.
 #   check_deb.sh BUILD_DIR WORK_DIR E2E_TESTS [DEB]
 set -euo pipefail
 build=$1
@@ -31,6 +34,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 grep -q 'liballegro4\.4' <<<"$depends" || fail "Depends lacks liballegro4.4: $depends"
 grep -q 'libc6' <<<"$depends" || fail "Depends lacks libc6 (not computed?): $depends"
 echo "depends: $depends"
+scripts=$(dpkg-deb -I "$deb" | grep -Ew 'preinst|postinst|prerm|postrm|config|triggers') || true
+[ -z "$scripts" ] || fail "maintainer scripts, which nothing proves: $scripts"
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in ./usr/bin/soundpath ./usr/share/soundpath/crosshair.bmp ./usr/share/soundpath/sound.wav \
@@ -51,6 +56,23 @@ appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml" || fa
 grep -qx 'Icon=soundpath' "$entry" || fail "desktop entry Icon"
 cmp -s "$root/usr/share/soundpath/sound.wav" "$build/sound.wav" || fail "sound.wav differs"
 cmp -s "$root/usr/share/soundpath/crosshair.bmp" "$build/crosshair.bmp" || fail "crosshair.bmp differs"
+
+if [ "$(dpkg-deb -f "$deb" Architecture)" = arm64 ]; then
+  # As apt on a Raspberry Pi or any arm64 machine of either release would resolve them...
+  for release in bookworm trixie; do
+    said=$(arm64_resolves "$release" "$depends") || { echo "$said"; fail "apt on $release: no"; }
+    echo "apt on $release arm64 installs it with $(grep -c '^Inst ' <<<"$said") packages"
+  done
+  # ...and unpacked with them, and with ALSA's PulseAudio plugin for the cases' sound server,
+  # as a desktop has it, in an arm64 root of this machine's release.
+  names=$(sed 's/ *([^)]*)//g; s/,/ /g' <<<"$depends")
+  # shellcheck disable=SC2086 # one name a word
+  base=$(arm64_root $names libasound2-plugins) || fail "no arm64 root of $names"
+  cp -a "$base" "$work/arm64" && dpkg-deb -x "$deb" "$work/arm64"
+  SOUNDPATH_E2E_ARM64_ROOT=$work/arm64 "$e2e_tests" --gtest_brief=1 \
+    --gtest_filter='Window.StatusLine*:Window.Taps*:Window.DelClears*:Sound.ThePathIsHeard*'
+  exit
+fi
 
 # Installed for real, where this runs as root (as in CI); removed again afterwards.
 if [ "$(id -u)" -ne 0 ]; then
