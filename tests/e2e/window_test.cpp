@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <utility>
 
@@ -134,7 +135,12 @@ TEST(StartUp, WithoutADisplayItSaysSoAndExitsWithStatusOne) {
   for (bool none : {true, false}) {
     Launch how;
     how.with_display = !none;
-    how.display_override = ":77";  // nobody serves it
+    // A display that nobody serves, even on a machine where other X servers run.
+    int free = 77;
+    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(free)) ||
+           std::filesystem::exists("/tmp/.X" + std::to_string(free) + "-lock"))
+      free++;
+    how.display_override = ":" + std::to_string(free);
     Program p(how);
     EXPECT_EQ(p.WaitForExit(5000), 1) << (none ? "no DISPLAY" : "refused");
     std::string err = p.Stderr();
