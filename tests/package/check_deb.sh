@@ -58,8 +58,15 @@ cmp -s "$root/usr/share/soundpath/sound.wav" "$build/sound.wav" || fail "sound.w
 cmp -s "$root/usr/share/soundpath/crosshair.bmp" "$build/crosshair.bmp" || fail "crosshair.bmp differs"
 
 if [ "$(dpkg-deb -f "$deb" Architecture)" = arm64 ]; then
-  # As apt on a Raspberry Pi or any arm64 machine of either release would resolve them...
-  for release in bookworm trixie; do
+  # As apt on a Raspberry Pi or any arm64 machine would resolve them: on this machine's Debian
+  # release and the later one (built on 13, the package names 13's library package, which 12
+  # lacks; releases are built on 12)...
+  codename=$(release_codename)
+  case $codename in
+  bookworm) releases=(bookworm trixie) ;;
+  *) releases=("$codename") ;;
+  esac
+  for release in "${releases[@]}"; do
     said=$(arm64_resolves "$release" "$depends") || { echo "$said"; fail "apt on $release: no"; }
     echo "apt on $release arm64 installs it with $(grep -c '^Inst ' <<<"$said") packages"
   done
