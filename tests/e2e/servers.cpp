@@ -195,7 +195,7 @@ const Runner& ProgramRunner() {
     if (Arm64Root() != nullptr) {
       const std::string root = Arm64Root();
       return Runner{
-          root + "/usr/bin/soundpath", root + "/usr/share/soundpath", 4, 2000, false, true, 0.06};
+          root + "/usr/bin/soundpath", root + "/usr/share/soundpath", 4, 2000, false, true, 0.10};
     }
     return Runner{SOUNDPATH_BIN, SOUNDPATH_DATA_DIR, 1, 0, false};
   }();
