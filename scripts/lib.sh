@@ -102,11 +102,11 @@ debian_mirror() {
 # arm64_root PACKAGE...: prints the path of an arm64 root that holds PACKAGE... and all that
 # they depend on, as apt resolves them in Debian's arm64 archive for this machine's release. It
 # is only unpacked, never run (nothing of arm64 runs here but under qemu-user), with /usr
-# merged as on every Debian 12 and 13 system (13's libc is only in /usr/lib, and the programs
-# look for it in /lib), and it is made once per release and list, then kept in the cache. Its DEBIAN/shlibs and DEBIAN/symbols join
+# merged as on every Debian 12 and 13 system, and it is made once per release and list, then
+# kept in the cache. Its DEBIAN/shlibs and DEBIAN/symbols join
 # those of all its packages, so that dpkg-shlibdeps can name the packages of its libraries.
 arm64_root() {
-  local codename key root mirror deb include
+  local codename key root mirror deb include dir
   codename=$(release_codename) || return 1
   key=$(sha256sum <<<"$codename merged-usr $*")
   root=$(soundpath_cache)/arm64-root-${key:0:16}
@@ -116,9 +116,13 @@ arm64_root() {
     rm -rf "$root" "$root.part" && mkdir -p "${root%/*}"
     # chrootless: as any user, and without running anything of the root
     mmdebstrap --quiet --mode=chrootless --variant=extract --arch=arm64 --include="$include" \
-      --setup-hook=/usr/share/mmdebstrap/hooks/merged-usr/setup00.sh --skip=cleanup/apt/cache \
-      "$codename" "$root.part" "$mirror" >&2 ||
+      --skip=cleanup/apt/cache "$codename" "$root.part" "$mirror" >&2 ||
       { echo "apt could not unpack an arm64 root of $include" >&2; return 1; }
+    # 13's packages put their files under /usr alone and leave the links to it from /lib and
+    # the others to the system's own set-up; the programs ask for /lib/ld-linux-aarch64.so.1.
+    for dir in bin sbin lib; do
+      [ -e "$root.part/$dir" ] || ln -s "usr/$dir" "$root.part/$dir"
+    done
     mkdir "$root.part/DEBIAN" "$root.part/control"
     touch "$root.part/DEBIAN/shlibs"
     for deb in "$root.part"/var/cache/apt/archives/*.deb; do
