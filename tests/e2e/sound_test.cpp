@@ -226,9 +226,8 @@ TEST(Sound, ASecondRunLeavesNoToneBehindOnceItsFadeIsOver) {
   std::vector<Window> w = e2e::Analyse(e2e::ReadCapture(p.CapturePath()), kWindow);
   ASSERT_GT(w.size(), 20u);
   const double loud = e2e::Peak(w, 0, w.size());
-  // (A rise within a quarter of a fade of the last is a dropout of a starved recording.)
-  const size_t quarter_fade = e2e::kFadeMs / 4 * 44100 / 1000 / kWindow;
-  EXPECT_EQ(e2e::CountRises(w, 0.1, 0.4, quarter_fade), 2) << "two runs, each starting loud";
+  static_assert(kWindow == 2048, "kRunsApart counts windows of 2048 samples");
+  EXPECT_EQ(e2e::CountRises(w, 0.1, 0.4, e2e::kRunsApart), 2) << "two runs, each starting loud";
   // What is left at the end is the faded voice alone, not a second one at its start volume.
   double end = e2e::LastAudible(w);
   EXPECT_GT(end, 0);
