@@ -196,15 +196,8 @@ TEST(Faults, SignalsEndItCleanlyEvenInTheMiddleOfARun) {
   for (int sig : {SIGINT, SIGTERM}) {
     for (bool mid_run : {false, true}) {
       Program p;
-      ASSERT_TRUE(p.WaitForWindow());
-      if (mid_run) {
-        p.MoveTo(100, 100);
-        p.Click(1);
-        p.MoveTo(700, 500);
-        p.Click(1);
-        p.Click(3);
-        e2e::SleepMs(500);
-      }
+      ASSERT_TRUE(mid_run ? p.PlayTwoPoints() : p.WaitForWindow());
+      if (mid_run) e2e::SleepMs(500);
       p.Signal(sig);
       EXPECT_EQ(p.WaitForExit(1000), 128 + sig) << "signal " << sig << (mid_run ? " in a run" : "");
       EXPECT_EQ(p.Stderr(), "");
@@ -287,13 +280,8 @@ TEST(Faults, WhenTheDisplayGoesAwayItEndsWithOneLineAndStatusOne) {
       Launch how;
       how.own_display = true;
       Program p(how);
-      ASSERT_TRUE(p.WaitForWindow()) << when;
+      ASSERT_TRUE(when == "in a run" ? p.PlayTwoPoints() : p.WaitForWindow()) << when;
       if (when == "in a run") {
-        p.MoveTo(100, 100);
-        p.Click(1);
-        p.MoveTo(700, 500);
-        p.Click(1);
-        p.Click(3);
         e2e::SleepMs(300 + 100 * attempt);
       } else if (when == "moving the pointer") {
         for (int i = 0; i < 60 + 10 * attempt; i++) p.MoveTo(100 + 7 * i, 300 + i % 50, 4);

@@ -87,7 +87,6 @@ class Program {
   std::string Stderr() const;  // without the sound library's own chatter
   // The recording so far (all of it, once the program has ended), written to a file.
   std::string CapturePath() const;
-  std::string Dir() const { return dir_; }
 
   // Input, held as long as a person holds it: the library samples the state.
   void MoveTo(int x, int y, int settle_ms = 50);

@@ -28,6 +28,13 @@ namespace {
 constexpr int kWindowW = 800;
 constexpr int kWindowH = 600;
 
+// A pixel of a 24-bit visual whose colour masks are `v`'s.
+template <class Masks>
+Rgb Split(unsigned long p, const Masks& v) {
+  return Rgb{static_cast<int>((p & v.red_mask) >> 16), static_cast<int>((p & v.green_mask) >> 8),
+             static_cast<int>(p & v.blue_mask)};
+}
+
 // The raw contents of a window's property: its format (8, 16 or 32) and its items.
 int ReadProperty(Display* dpy, Window w, const char* name, std::string* bytes,
                  std::vector<unsigned long>* numbers) {
@@ -177,12 +184,7 @@ Shot Program::Grab() {
   XImage* img = XGetImage(dpy_, window_, 0, 0, kWindowW, kWindowH, AllPlanes, ZPixmap);
   if (img == nullptr) return s;
   for (int y = 0; y < kWindowH; y++)
-    for (int x = 0; x < kWindowW; x++) {
-      unsigned long p = XGetPixel(img, x, y);
-      s.px[y * kWindowW + x] =
-          Rgb{static_cast<int>((p & img->red_mask) >> 16),
-              static_cast<int>((p & img->green_mask) >> 8), static_cast<int>(p & img->blue_mask)};
-    }
+    for (int x = 0; x < kWindowW; x++) s.px[y * kWindowW + x] = Split(XGetPixel(img, x, y), *img);
   XDestroyImage(img);
   return s;
 }
@@ -225,10 +227,7 @@ Program::Icon Program::WindowIcon() {
       Visual* v = DefaultVisual(dpy_, DefaultScreen(dpy_));
       for (unsigned j = 0; j < h; j++)
         for (unsigned i = 0; i < w; i++) {
-          unsigned long p = XGetPixel(img, i, j);
-          icon.px.push_back(Rgb{static_cast<int>((p & v->red_mask) >> 16),
-                                static_cast<int>((p & v->green_mask) >> 8),
-                                static_cast<int>(p & v->blue_mask)});
+          icon.px.push_back(Split(XGetPixel(img, i, j), *v));
           icon.opaque.push_back(XGetPixel(mask, i, j) != 0);
         }
     }

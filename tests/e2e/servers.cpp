@@ -55,13 +55,10 @@ std::string StartPulse() {
   if (mkdtemp(tmpl) == nullptr) throw std::runtime_error("mkdtemp failed");
   const std::string dir = tmpl, socket = dir + "/native";
   fs::permissions(dir, fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec);
-  pulse_pid = fork();
-  if (pulse_pid == 0) {  // the scripts' own server, which becomes this process
-    Silence();
-    execlp("bash", "bash", "-c", "source \"$0\" && run_pulse \"$1\"",
-           SOUNDPATH_SOURCE_DIR "/scripts/lib.sh", dir.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  // The scripts' own server, which becomes this process.
+  pulse_pid = Spawn({"bash", "-c", "source \"$0\" && run_pulse \"$1\"",
+                     SOUNDPATH_SOURCE_DIR "/scripts/lib.sh", dir},
+                    "");
   std::atexit(StopPulse);
   for (int i = 0; i < 500 && !fs::exists(socket); i++) SleepMs(10);
   if (!fs::exists(socket)) throw std::runtime_error("PulseAudio did not start (is it installed?)");
@@ -105,7 +102,7 @@ pid_t Spawn(std::vector<std::string> command, const std::string& display) {
   const pid_t pid = fork();
   if (pid == 0) {
     Silence();
-    setenv("DISPLAY", display.c_str(), 1);
+    if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
     std::vector<char*> argv;
     for (std::string& a : command) argv.push_back(a.data());
     argv.push_back(nullptr);
