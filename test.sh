@@ -2,13 +2,12 @@
 # Installs what is missing, builds soundpath and its tests, and runs every test:
 #   0. ShellCheck over every script;
 #   1. the release (scripts/release.sh into dist/): the Debian packages for amd64 and arm64,
-#      the Windows zip and installer (the library for Windows and the arm64 root are cached);
+#      the Windows zip and installer (the library for Windows and the arm64 root are cached),
+#      built a second time in another folder from an empty cache, which must give the same bytes;
 #   2. the unit, end-to-end, package and memcheck tests of the normal build (build/), with the
 #      release's packages, executable and installer checked, the end-to-end scenarios that
 #      apply to the Windows program run again under Wine, and those that prove the most run
-#      again by the arm64 package's program under qemu-user; beside them, in the time they
-#      leave the processor, the release is built a second time in another folder from an empty
-#      cache, which must give the same bytes, and the sanitized and fuzz builds are made;
+#      again by the arm64 package's program under qemu-user;
 #   3. the unit and end-to-end tests again, built with AddressSanitizer and
 #      UndefinedBehaviorSanitizer (build-asan/);
 #   4. a short run of each fuzz target (build-fuzz/, with clang's libFuzzer);
@@ -37,25 +36,7 @@ report() {
   for s in "${stages[@]}"; do printf '%6s  %s\n' "${s##* }" "${s% *}"; done
   printf '%6s  %s\n' "$SECONDS" "in all"
 }
-# What runs in the background ends with the script, whatever ends it, with all it started.
-stop_tree() {
-  local child children=()
-  read -ra children < <(cat /proc/"$1"/task/*/children 2>/dev/null | tr '\n' ' ') || true
-  for child in "${children[@]}"; do stop_tree "$child"; done
-  kill "$1" 2>/dev/null || true
-}
-ended() {
-  local job
-  report
-  for job in $(jobs -p); do stop_tree "$job"; done
-}
-trap ended EXIT
-
-# Runs a command at the idle scheduling class, where it gets only the processor time that
-# nothing else wants (at the lowest priority, where that class cannot be had).
-idle() {
-  if chrt --idle 0 true 2>/dev/null; then chrt --idle 0 "$@"; else nice -n 19 "$@"; fi
-}
+trap report EXIT
 
 ensure_packages shellcheck
 stage "the scripts, by ShellCheck"
@@ -72,8 +53,25 @@ if said=$(debian_mirror no-such-release 2>&1) ||
   exit 1
 fi
 
-stage "the release"
+stage "the release, built twice"
 scripts/release.sh build-release dist
+# The second time in another folder, and from a cache of its own: the library's source fetched
+# and the library built from nothing, so that every run also proves the cold build, and that it
+# gives the same bytes as the cached one.
+again=$(mktemp -d /tmp/soundpath-rebuild-XXXXXX)
+if ! SOUNDPATH_CACHE="$again/cache" scripts/release.sh "$again/build" "$again/dist" \
+  >"$again/log" 2>&1; then
+  tail -30 "$again/log"
+  echo "FAIL: the release could not be built again from nothing"
+  exit 1
+fi
+if ! cmp -s dist/SHA256SUMS "$again/dist/SHA256SUMS"; then
+  echo "FAIL: a rebuild in another folder gave other bytes:"
+  diff dist/SHA256SUMS "$again/dist/SHA256SUMS" || true
+  exit 1
+fi
+rm -rf "$again"
+echo "rebuilt in another folder, from an empty cache: the same bytes"
 listed=$(release_files "$PWD/dist")
 mapfile -t shipped <<<"$listed" # the package, the installer, the zip, the arm64 package
 release=$PWD/build-release/unpacked
@@ -86,49 +84,14 @@ scripts/setup.sh test -DSOUNDPATH_WINDOWS_DIR="$release/soundpath" \
   -DSOUNDPATH_WINDOWS_EXE="$PWD/build-release/windows/exe/soundpath.exe" \
   -DSOUNDPATH_WINDOWS_INSTALLER="${shipped[1]}" -DSOUNDPATH_DEB="${shipped[0]}" \
   -DSOUNDPATH_WINEPREFIX="$wineprefix" -DSOUNDPATH_ARM64_DEB="${shipped[3]}"
-# The end-to-end cases mostly wait on sound in real time, so the builds that only the later
-# stages need are made beside them. The release is built a second time in another folder, and
-# from a cache of its own: the library's source fetched and the library built from nothing, so
-# that every run also proves the cold build, and that it gives the same bytes as the cached one.
-again=$(mktemp -d /tmp/soundpath-rebuild-XXXXXX)
-SOUNDPATH_CACHE="$again/cache" idle scripts/release.sh "$again/build" "$again/dist" \
-  >"$again/log" 2>&1 &
-rebuild=$!
-idle cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOUNDPATH_SANITIZE=ON \
-  -DBUILD_TESTING=ON >/dev/null
-# All of it: a case installs the build.
-idle cmake --build build-asan -j "$jobs" >"$again/asan.log" 2>&1 &
-asan=$!
-# The fuzz targets need the file checks and the library's readers, not the program.
-CC=clang CXX=clang++ idle cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DSOUNDPATH_FUZZ=ON -DBUILD_TESTING=ON >/dev/null
-idle cmake --build build-fuzz -j "$jobs" --target fuzz_bmp fuzz_wav fuzz_seeds \
-  >"$again/fuzz.log" 2>&1 &
-fuzz=$!
 ctest --test-dir build --output-on-failure -j "$e2e_jobs"
-# Returns the status of background job $1, showing the end of its log $2 when it failed.
-finished() {
-  wait "$1" && return 0
-  tail -30 "$2"
-  return 1
-}
-if ! finished "$rebuild" "$again/log"; then
-  echo "FAIL: the release could not be built again from nothing"
-  exit 1
-fi
-if ! cmp -s dist/SHA256SUMS "$again/dist/SHA256SUMS"; then
-  echo "FAIL: a rebuild in another folder gave other bytes:"
-  diff dist/SHA256SUMS "$again/dist/SHA256SUMS" || true
-  exit 1
-fi
-echo "rebuilt in another folder, from an empty cache: the same bytes"
-finished "$asan" "$again/asan.log" || { echo "FAIL: the sanitized build failed"; exit 1; }
-finished "$fuzz" "$again/fuzz.log" || { echo "FAIL: the fuzz build failed"; exit 1; }
-rm -rf "$again"
 
 stage "tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOUNDPATH_SANITIZE=ON \
+  -DBUILD_TESTING=ON >/dev/null
+cmake --build build-asan -j "$jobs" # all of it: a case installs the build
 export UBSAN_OPTIONS=print_stacktrace=1
-ctest --test-dir build-asan -L unit --output-on-failure -j "$jobs"
+ctest --test-dir build-asan -L unit --output-on-failure
 # LeakSanitizer's tracer dies at the real program's exit here (with the library's background
 # threads about), so leaks of the real program are checked under valgrind instead (memcheck).
 # The fifty-run case is left out here: its point is the resident memory over many runs, which
@@ -138,6 +101,10 @@ ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan -L e2e -E FiftyRuns --ou
   -j "$e2e_jobs"
 
 stage "fuzz targets, briefly"
+# They need the file checks and the library's readers, not the program.
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DSOUNDPATH_FUZZ=ON -DBUILD_TESTING=ON >/dev/null
+cmake --build build-fuzz -j "$jobs" --target fuzz_bmp fuzz_wav fuzz_seeds
 ctest --test-dir build-fuzz -L fuzz --output-on-failure -j "$jobs"
 
 stage "the benchmark, briefly"
