@@ -95,12 +95,13 @@ int CountRises(const std::vector<Window>& w, double low, double high, size_t apa
   for (const Window& x : w) loud = std::fmax(loud, x.level);
   int rises = 0;
   bool armed = true;
-  size_t last = 0;
+  size_t quiet_from = 0;  // the first window after the last one above `high`
   for (size_t i = 0; i < w.size(); i++) {
     const Window& x = w[i];
-    if (armed && x.level > high * loud) {
-      if (rises == 0 || i - last >= apart) rises++, last = i;
+    if (x.level > high * loud) {
+      if (armed && (rises == 0 || i - quiet_from >= apart)) rises++;
       armed = false;
+      quiet_from = i + 1;
     } else if (x.level < low * loud) {
       armed = true;
     }

@@ -34,8 +34,9 @@ double LastAudible(const std::vector<Window>& w);
 // How many times the level climbs from below `low` to above `high` (fractions of the loudest
 // window): the starts of runs, each of which begins loud after a faded or silent stretch. The
 // gap between the two keeps a level hovering near one threshold from counting twice. A rise
-// fewer than `apart` windows after the last one counted is a dropout of the recording within a
-// run (a starved sound server does that on a busy machine), not a new run.
+// that comes less than `apart` windows after the level was last above `high` is a dropout of
+// the recording within a loud stretch (a starved sound server does that on a busy machine), not
+// a new run: a run starts after a faded or silent stretch that long.
 int CountRises(const std::vector<Window>& w, double low, double high, size_t apart = 0);
 
 // Where a sound output that ran dry left a gap in a steady sound: the windows among `count`

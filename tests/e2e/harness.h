@@ -162,8 +162,9 @@ constexpr POINT kTwoPoints[kMaxPoints] = {
     {200, 100},       {600, 400},       {kEmpty, kEmpty}, {kEmpty, kEmpty}, {kEmpty, kEmpty},
     {kEmpty, kEmpty}, {kEmpty, kEmpty}, {kEmpty, kEmpty}, {kEmpty, kEmpty}, {kEmpty, kEmpty}};
 constexpr RunLength kTwoPointRun = RunLengthOf(kTwoPoints, 800);
-// Windows of 2048 samples in a quarter of a fade: a rise of the level sooner than that after a
-// run's start is a dropout of a starved recording within the run, not the start of another.
+// Windows of 2048 samples in a quarter of a fade. A run starts after at least that long below
+// 40% of the loudest level (the last 40% of the previous fade, or silence); a rise after a
+// shorter dip is a dropout of a starved recording within a run, not the start of another.
 constexpr size_t kRunsApart = kFadeMs / 4 * 44100 / 1000 / 2048;
 
 // The status line that the program shows with the pointer at (x, y).

@@ -15,8 +15,8 @@ namespace e2e {
 // ---- servers.cpp -------------------------------------------------------------------------------
 // Ends a process that the harness started, and waits for it.
 void Stop(pid_t& pid);
-// Starts COMMAND with DISPLAY set (unless `display` is empty), silenced (no input, and nothing it says reaches the test's
-// log), without waiting for it.
+// Starts COMMAND with DISPLAY set (unless `display` is empty), silenced (no input, and nothing it
+// says reaches the test's log), without waiting for it.
 pid_t Spawn(std::vector<std::string> command, const std::string& display);
 // An X server of its own on a free display; returns its name.
 std::string StartXvfb(pid_t& pid);
