@@ -91,8 +91,7 @@ double PeakLevel(const std::string& path) {
 }
 
 int CountRises(const std::vector<Window>& w, double low, double high, size_t apart) {
-  double loud = 0;
-  for (const Window& x : w) loud = std::fmax(loud, x.level);
+  const double loud = Peak(w);
   int rises = 0;
   bool armed = true;
   size_t quiet_from = 0;  // the first window after the last one above `high`

@@ -5,7 +5,7 @@
 
 #include <signal.h>
 
-#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -319,8 +319,7 @@ TEST(Faults, FiftyRunsInARowLeaveOneVoiceAndNoGrowth) {
 
   std::vector<e2e::Window> w = e2e::Analyse(e2e::ReadCapture(p.CapturePath()), 2048);
   ASSERT_GT(w.size(), 10u);
-  double loud = 0;
-  for (const e2e::Window& x : w) loud = std::max(loud, x.level);
+  const double loud = e2e::Peak(w);
   // Each run starts afresh, loud, once the last has faded; a run cut short of its fade does not
   // count, and so changes the count as much as an extra run would.
   const int starts = e2e::CountRises(w, 0.1, 0.4, e2e::kRunsApart);
