@@ -180,11 +180,13 @@ pipewire_alsa_plugin() {
 
 # ---- an X server and a window on it ------------------------------------------------------------
 # start_xvfb: a private X server of 1024x768 on a free display, in the background; exports
-# DISPLAY and sets xvfb_pid.
+# DISPLAY and sets xvfb_pid. It does not reset when its last client leaves, as a bare X server
+# does, turning away whatever connects during the reset; a desktop's server never gets there.
 start_xvfb() {
   local number
   # shellcheck disable=SC2312 # it says that it started by naming its display
-  exec {xvfb_fd}< <(exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
+  exec {xvfb_fd}< <(exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp -noreset \
+    2>/dev/null)
   # shellcheck disable=SC2034 # for the caller, to end it
   xvfb_pid=$!
   read -r -u "$xvfb_fd" number

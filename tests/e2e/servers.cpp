@@ -120,8 +120,12 @@ std::string StartXvfb(pid_t& pid) {
     close(fds[0]);
     Silence();
     std::string fd = std::to_string(fds[1]);
+    // -noreset: left to itself, the server resets whenever its last client leaves, and a
+    // program that connects during the reset is turned away (about one start in twenty
+    // here, right after a probe such as xwininfo has left). A desktop's server always has
+    // clients, a window manager at least, and never does this.
     execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-           "tcp", static_cast<char*>(nullptr));
+           "tcp", "-noreset", static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);
