@@ -31,6 +31,10 @@ extern const char* const kSoundSettings;
 // console), so that its complaints are shown in a message box too.
 extern const bool kStderrIsSeen;
 
+// What keeps the library from starting when it gives no reason of its own: it could not reach
+// the window system.
+extern const char* const kNoWindowSystem;
+
 // ---- stopping ------------------------------------------------------------------------------
 // Calls `handler` with the signal's number when the program is told to stop (SIGINT,
 // SIGTERM), in place of the library's own handlers, which shut it down from inside the signal

@@ -10,6 +10,7 @@
 const char* const kPathSeparators = "/";
 const char* const kInstalledDataFolder = "share/soundpath/";  // beside bin/, under the prefix
 const bool kStderrIsSeen = true;
+const char* const kNoWindowSystem = "no display to connect to";
 
 // The library's ALSA output is fed from a thread that runs every 10 ms, one period at a time, a
 // period ahead of what plays: a period must hold a little more than 10 ms of sound (512 frames at

@@ -10,6 +10,8 @@
 const char* const kPathSeparators = "/\\";
 const char* const kInstalledDataFolder = nullptr;
 const bool kStderrIsSeen = false;
+// The library then could not make the window that it starts with.
+const char* const kNoWindowSystem = "Windows would not make it";
 
 // The DirectSound buffer stays at the library's six pieces of 1024 bytes (5.8 ms each): its
 // mixer, fed every 20 ms, keeps (8 mod pieces) of them written ahead of DirectSound's write

@@ -134,7 +134,7 @@ int StartUp(Shell& shell) {
   NameWindowBeforeItIsMade();
   if (lib::allegro_init() != 0) {
     const std::string why = lib::allegro_error();
-    Complain("could not open the window: " + (why.empty() ? "no display to connect to" : why));
+    Complain("could not open the window: " + (why.empty() ? kNoWindowSystem : why));
     ShowNotices();
     return kExitCannotStart;
   }
