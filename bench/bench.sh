@@ -76,9 +76,9 @@ start() {
   t0=$(now_ms)
   # shellcheck disable=SC2086 # the optional wrapper ($3) is a command and its arguments
   (cd "$(dirname "$1")" && exec env LD_PRELOAD="${2:-}" SOUNDPATH_RUNTIMER="$work/runs.txt" \
-    ${3:-} "$1" 2>/dev/null) &
+    ${3:-} "$1" 2>"$work/program.err") &
   pid=$!
-  wait_for_window 60 || fail "no window from $1"
+  wait_for_window 60 || fail "no window from $1; it said: $(tail -n 5 "$work/program.err")"
   map_ms=$(($(now_ms) - t0))
 }
 quit() {
