@@ -138,6 +138,9 @@ read -r run_ms run_steps < <(tail -n 1 "$work/runs.txt")
 answer() {
   local name=$1 server=$2 dir ox oy i x y seen busy=() rec player
   dir=$(mktemp -d "$work/answer-XXXXXX") # a path without spaces, for the servers' arguments
+  # It runs in a subshell of its own, $(answer ...): should it fail midway, the sound server, the
+  # recorder, the player and the program end with it rather than run on.
+  trap 'kill $(jobs -p) 2>/dev/null || true' EXIT
   if [ "$server" = pulse ]; then
     start_pulse "$dir/server"
     printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' >"$HOME/.asoundrc"
