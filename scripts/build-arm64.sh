@@ -17,7 +17,7 @@ jobs=$(nproc)
 
 # The C++ library's headers are those of the cross compiler's own version.
 gcc_major=$(aarch64-linux-gnu-g++ -dumpversion) || fail "no cross compiler for arm64"
-root=$(arm64_root liballegro4-dev libx11-dev "libstdc++-${gcc_major%%.*}-dev") ||
+root=$(arm64_root liballegro4-dev libx11-dev libasound2-dev "libstdc++-${gcc_major%%.*}-dev") ||
   fail "no arm64 root to build against"
 cmake -S . -B "$out/linux" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/aarch64-linux-gnu.cmake" -DSOUNDPATH_ARM64_ROOT="$root" \

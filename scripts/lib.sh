@@ -5,9 +5,10 @@
 # To build and run the program; to build the Windows release; to run every test (the
 # benchmark's short run among them: xdotool, PipeWire).
 # shellcheck disable=SC2034 # used by the scripts that source this file
-build_packages=(cmake g++ make pkg-config liballegro4-dev libx11-dev zlib1g-dev libpng-dev icoutils)
+build_packages=(cmake g++ make pkg-config liballegro4-dev libx11-dev libasound2-dev zlib1g-dev libpng-dev
+  icoutils)
 # shellcheck disable=SC2034
-windows_packages=(cmake make g++ pkg-config liballegro4-dev g++-mingw-w64-x86-64
+windows_packages=(cmake make g++ pkg-config liballegro4-dev libasound2-dev g++-mingw-w64-x86-64
   gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev dpkg-dev ca-certificates
   nsis zip debian-archive-keyring libpng-dev icoutils)
 # shellcheck disable=SC2034

@@ -25,6 +25,10 @@ size_t ReadFileAt(std::FILE* f, uint64_t offset, uint8_t* out, size_t n);
 // read for them or written: a buffer short enough that a right click or DEL is heard at once, and
 // long enough that the sound keeps going while every core is busy.
 extern const char* const kSoundSettings;
+// Before the sound is installed: puts the platform's own sound output, which answers sooner than
+// the library's, first among the outputs that the library tries; where it cannot play, the
+// library's own are tried as before.
+void RegisterOwnSoundOutput();
 
 // ---- complaints ----------------------------------------------------------------------------
 // False where nobody sees what the program writes to stderr (a Windows program has no

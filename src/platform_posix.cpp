@@ -12,7 +12,8 @@ const char* const kInstalledDataFolder = "share/soundpath/";  // beside bin/, un
 const bool kStderrIsSeen = true;
 const char* const kNoWindowSystem = "no display to connect to";
 
-// The library's ALSA output is fed from a thread that runs every 10 ms, one period at a time, a
+// For the library's own ALSA output, which plays where the program's own (sound_alsa.cpp) could
+// not open the device. It is fed from a thread that runs every 10 ms, one period at a time, a
 // period ahead of what plays: a period must hold a little more than 10 ms of sound (512 frames at
 // 44.1 kHz are 11.6 ms), and with three of them the sound keeps going while every core is busy,
 // through PulseAudio and through PipeWire alike (two ran dry under PipeWire). The library's

@@ -43,6 +43,9 @@ void CatchStopSignals(void (*handler)(int)) {
   std::signal(SIGTERM, handler);
 }
 
+// Windows plays through the library's own DirectSound output.
+void RegisterOwnSoundOutput() {}
+
 // A Windows program's desktop does not go away under it.
 void EndWhenDisplayLost() {}
 

@@ -146,6 +146,7 @@ int StartUp(Shell& shell) {
   lib::install_timer();
   if (lib::install_mouse() < 0) return GiveUp("could not use the mouse", lib::allegro_error());
   lib::override_config_data(kSoundSettings);
+  RegisterOwnSoundOutput();
   if (lib::install_sound(lib::kDigiAutodetect, lib::kMidiAutodetect) != 0 ||
       !lib::sound_output_present())
     Complain("no sound output; the path will play silently");

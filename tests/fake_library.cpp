@@ -291,6 +291,9 @@ void wake_rest() {
 void UseUtf8FileNames() {
   fake::Record("UseUtf8FileNames");
 }
+void RegisterOwnSoundOutput() {
+  fake::Record("RegisterOwnSoundOutput");
+}
 void EndWhenDisplayLost() {
   fake::Record("EndWhenDisplayLost");
 }

@@ -39,21 +39,23 @@ size_t IndexOf(const std::string& name, size_t from = 0) {
 TEST(StartUp, CallsTheLibraryInOrderAndEndsWithStatusZeroOnEsc) {
   EXPECT_EQ(RunProgram(Script().Wait(20).Esc()), 0);
   size_t first_turn = IndexOf("scare_mouse_area");
-  EXPECT_EQ(Names(0, first_turn),
-            "EndWhenDisplayLost NameWindowBeforeItIsMade allegro_init UseUtf8FileNames "
-            "install_keyboard install_timer install_mouse override_config_data install_sound "
-            "set_gfx_mode IntroduceWindow set_display_switch_mode set_close_button_callback "
-            "set_mouse_callback set_keyboard_lowlevel_callback load_bitmap set_mouse_sprite "
-            "set_mouse_sprite_focus enable_hardware_cursor show_mouse_on_screen load_sample ");
+  EXPECT_EQ(
+      Names(0, first_turn),
+      "EndWhenDisplayLost NameWindowBeforeItIsMade allegro_init UseUtf8FileNames "
+      "install_keyboard install_timer install_mouse override_config_data RegisterOwnSoundOutput "
+      "install_sound "
+      "set_gfx_mode IntroduceWindow set_display_switch_mode set_close_button_callback "
+      "set_mouse_callback set_keyboard_lowlevel_callback load_bitmap set_mouse_sprite "
+      "set_mouse_sprite_focus enable_hardware_cursor show_mouse_on_screen load_sample ");
   // A sound buffer short enough to answer a click at once, held in memory, not in a file.
   EXPECT_NE(fake::calls[7].text.find("[sound]\nalsa_fragsize = 512\nalsa_numfrags = 3\n"),
             std::string::npos);
-  EXPECT_EQ(fake::calls[8].args, (Ints{-1, -1}));
-  EXPECT_EQ(fake::calls[9].args, (Ints{2, 800, 600, 0, 0}));
-  EXPECT_EQ(fake::calls[11].args, (Ints{3}));  // goes on running behind other windows
-  EXPECT_EQ(fake::calls[15].text, "crosshair.bmp");
-  EXPECT_EQ(fake::calls[17].args, (Ints{15, 15}));
-  EXPECT_EQ(fake::calls[20].text, "sound.wav");
+  EXPECT_EQ(fake::calls[9].args, (Ints{-1, -1}));
+  EXPECT_EQ(fake::calls[10].args, (Ints{2, 800, 600, 0, 0}));
+  EXPECT_EQ(fake::calls[12].args, (Ints{3}));  // goes on running behind other windows
+  EXPECT_EQ(fake::calls[16].text, "crosshair.bmp");
+  EXPECT_EQ(fake::calls[18].args, (Ints{15, 15}));
+  EXPECT_EQ(fake::calls[21].text, "sound.wav");
   EXPECT_EQ(fake::calls.back().name, "allegro_exit");
   for (const POINT& p : points) {
     EXPECT_EQ(p.x, -1);
