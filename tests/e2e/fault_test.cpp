@@ -6,6 +6,7 @@
 #include <signal.h>
 
 #include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -111,6 +112,23 @@ TEST(Faults, WithoutASoundDeviceItSaysSoAndRunsSilently) {
   p.MoveTo(300, 300);
   p.Click(1);
   EXPECT_EQ(p.Quit(), 0);
+}
+
+// ALSA's file plugin over its null device takes whatever it is given at once: the sound must
+// still be fed at the pace it plays, not mixed as fast as the machine can.
+TEST(Faults, ADeviceThatNeverWaitsIsFedInRealTime) {
+  Launch how;
+  how.asoundrc = "pcm.!default { type file slave.pcm \"null\" file \"out.raw\" format raw }\n";
+  const auto start = std::chrono::steady_clock::now();
+  Program p(how);
+  ASSERT_TRUE(p.WaitForWindow());
+  e2e::SleepMs(3000);
+  EXPECT_EQ(p.Quit(), 0) << p.Stderr();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double written = std::filesystem::file_size(p.WorkDir() + "/out.raw") / (44100.0 * 4);
+  EXPECT_GT(written, 2.5);
+  EXPECT_LT(written, seconds + 0.5);
 }
 
 TEST(Faults, AnUnreadableWorkingDirectoryIsLikeMissingFiles) {

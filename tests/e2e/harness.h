@@ -63,6 +63,7 @@ struct Launch {
   std::string exe;
   std::string workdir;              // start it here instead of in a fresh copy of the data
   bool with_sound_device = true;    // false: no .asoundrc, and so no sound device at all
+  std::string asoundrc;             // ALSA's set-up in place of the private server's sink
   bool unreadable_workdir = false;  // the working directory's mode is 000 (run as nobody)
   std::function<void(const std::string& workdir)> prepare;  // lays out the working directory
   std::vector<std::string> wrapper;  // runs the program under this command, e.g. valgrind
@@ -136,6 +137,7 @@ class Program {
   std::string TextProperty(const char* name);
   std::vector<unsigned long> NumberProperty(const char* name);
   int Pid() const { return pid_; }
+  std::string WorkDir() const { return dir_ + "/work"; }  // its fresh working directory
 
  private:
   std::string dir_;

@@ -54,13 +54,15 @@ Program::Program(const Launch& how) {
     fs::copy_file(data + "/sound.wav", dir_ + "/work/sound.wav");
   if (how.prepare) how.prepare(dir_ + "/work");
   // The default sound device is the private server's null sink; the program's share of the
-  // recording starts here. Without a device, no server can be found either.
-  const std::string server = how.with_sound_device ? SoundServer() : "unix:/nonexistent";
-  if (how.with_sound_device) {
-    std::ofstream(dir_ + "/home/.asoundrc") << "pcm.!default { type pulse }\n"
-                                            << "ctl.!default { type pulse }\n";
-    record_from_ = RecordedBytes();
-  }
+  // recording starts here. Without a device, no server can be found either, nor with a device
+  // of the test's own, ahead of which the system's ALSA set-up would put a running server.
+  const bool server_sink = how.with_sound_device && how.asoundrc.empty();
+  const std::string server = server_sink ? SoundServer() : "unix:/nonexistent";
+  if (how.with_sound_device)
+    std::ofstream(dir_ + "/home/.asoundrc")
+        << (server_sink ? "pcm.!default { type pulse }\nctl.!default { type pulse }\n"
+                        : how.asoundrc);
+  if (server_sink) record_from_ = RecordedBytes();
   // Run as an unprivileged user, for whom a mode of 000 means something.
   const bool drop_root = how.unreadable_workdir && getuid() == 0;
   if (how.unreadable_workdir) {
