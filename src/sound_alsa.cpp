@@ -26,11 +26,12 @@ namespace {
 
 constexpr int kRate = 44100;
 constexpr unsigned kChannels = 2;
-// 128 frames are 2.9 ms. Four of them queued keep the sound going while every core is busy,
-// through PulseAudio and through PipeWire; a right click or DEL waits behind them (256 x 4 and
-// 128 x 6 answered 10 ms later through PulseAudio). A device that wants other periods (a bare
-// card's mixing plugin has its own) gets its own.
-constexpr snd_pcm_uframes_t kPeriodFrames = 128;
+// 256 frames are 5.8 ms. Four of them queued keep the sound going while three end-to-end cases
+// share two busy cores, through PulseAudio and through PipeWire; a right click or DEL waits
+// behind them. Four of 128 answered 10 ms sooner through PulseAudio, but there the sound dropped
+// out for a moment. A device that wants other periods (a bare card's mixing plugin has its own)
+// gets its own.
+constexpr snd_pcm_uframes_t kPeriodFrames = 256;
 constexpr unsigned kPeriods = 4;
 // How long the feeder waits for room before it looks again whether it is to stop.
 constexpr int kWaitMs = 100;
