@@ -10,10 +10,11 @@
 #include <alsa/asoundlib.h>
 #include <pthread.h>
 #include <signal.h>
-#include <time.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 #include <allegro.h>
@@ -71,9 +72,9 @@ Written WritePeriod() {
 }
 
 void* Feed(void*) {
-  const long period_ns = static_cast<long>(period_frames * 1000000000ull / kRate);
+  const auto period_time = std::chrono::nanoseconds(period_frames * 1000000000ull / kRate);
   unsigned at_once = 0;  // periods taken in a row without a wait
-  timespec due{};
+  auto due = std::chrono::steady_clock::now();
   while (feeding) {
     _mix_some_samples(reinterpret_cast<uintptr_t>(period.data()), 0, TRUE);
     const Written how = WritePeriod();
@@ -82,13 +83,11 @@ void* Feed(void*) {
     // time. So does one that takes more than its buffer without ever making us wait (ALSA's
     // null and file plugins), which would otherwise have the whole path mixed in an instant.
     if (how != Written::kDeviceGone && at_once <= periods + 2) {
-      clock_gettime(CLOCK_MONOTONIC, &due);
+      due = std::chrono::steady_clock::now();
       continue;
     }
-    due.tv_nsec += period_ns;
-    due.tv_sec += due.tv_nsec / 1000000000;
-    due.tv_nsec %= 1000000000;
-    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr);
+    due += period_time;
+    std::this_thread::sleep_until(due);
   }
   return nullptr;
 }
