@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   int n = 0;
   for (const faults::Case& c : faults::FileCases()) {
     n++;
-    for (auto [contents, kind] : {std::pair{c.crosshair, "bmp"}, std::pair{c.sound, "wav"}}) {
+    for (auto [contents, kind] : {std::pair{c.crosshair(), "bmp"}, std::pair{c.sound(), "wav"}}) {
       if (contents.empty() || contents[0] == '<' || contents.size() > 64 * 1024) continue;
       std::ofstream(out / kind / ("case" + std::to_string(n) + "." + kind), std::ios::binary)
           << contents;

@@ -58,8 +58,8 @@ TEST_P(FileCase, StartsSaysWhatIsWrongAndKeepsWorking) {
   Launch how;
   how.with_crosshair = how.with_sound = false;
   how.prepare = [&](const std::string& dir) {
-    Put(dir, "crosshair.bmp", c.crosshair);
-    Put(dir, "sound.wav", c.sound);
+    Put(dir, "crosshair.bmp", c.crosshair());
+    Put(dir, "sound.wav", c.sound());
   };
   Program p(how);
   ASSERT_TRUE(p.WaitForWindow()) << "no window; stderr: " << p.Stderr();

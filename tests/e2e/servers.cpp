@@ -74,7 +74,19 @@ std::string StartPulse() {
            "--channels=2", "--latency-msec=10", static_cast<char*>(nullptr));
     _exit(127);
   }
-  for (int i = 0; i < 500 && RecordedBytes() == 0; i++) SleepMs(10);
+  // An idle null sink renders in blocks of its longest latency, up to 2 s, and goes on doing so
+  // until it is woken: suspended and resumed, it takes the recorder's 10 ms at once.
+  for (int i = 0; i < 500 && RecordedBytes() == 0; i++) {
+    if (i % 20 == 5) {
+      const std::string server = "PULSE_SERVER=unix:" + socket;
+      const std::string wake = "{ env " + server + " pactl suspend-sink capture 1 && env " +
+                               server + " pactl suspend-sink capture 0; } >/dev/null 2>&1";
+      if (std::system(wake.c_str()) != 0) {
+        // not yet connected: the next try comes in 200 ms, and without it the data comes anyway
+      }
+    }
+    SleepMs(10);
+  }
   if (RecordedBytes() == 0) throw std::runtime_error("nothing is recorded (is parec installed?)");
   return "unix:" + socket;
 }

@@ -1,6 +1,7 @@
 #include "fault_files.h"
 
 #include <cmath>
+#include <utility>
 
 #include "le_bytes.h"
 
@@ -10,6 +11,10 @@ namespace {
 
 bool OnCross(int x, int y) {
   return (x == 15 && y >= 2 && y <= 28) || (y == 15 && x >= 2 && x <= 28);
+}
+
+Contents Of(std::string bytes) {
+  return [bytes = std::move(bytes)] { return bytes; };
 }
 
 }  // namespace
@@ -106,33 +111,35 @@ std::vector<Case> FileCases() {
   for (int i = 18; i < 26; i++) zero_dims[i] = 0;
   const std::string none = "<none>", dir = "<dir>";
   return {
-      {"both files missing", none, none, false, false},
-      {"bmp empty", "", wav, false, true},
-      {"bmp truncated in its header", bmp.substr(0, 30), wav, false, true},
-      {"bmp truncated in its pixels", bmp.substr(0, bmp.size() - 500), wav, false, true},
-      {"bmp not a bmp", "GIF89a this is not a bitmap at all", wav, false, true},
-      {"bmp a directory", dir, wav, false, true},
-      {"bmp absurd width and height", huge_dims, wav, false, true},
-      {"bmp zero width and height", zero_dims, wav, false, true},
-      {"bmp top-down (negative height)", Bmp(32, 32, 8, true), wav, false, true},
-      {"bmp 1 bit", Bmp(32, 32, 1), wav, true, true},
-      {"bmp 4 bits", Bmp(32, 32, 4), wav, true, true},
-      {"bmp 24 bits", Bmp(32, 32, 24), wav, true, true},
-      {"bmp 32 bits", Bmp(32, 32, 32), wav, true, true},
-      {"bmp very large but valid", Bmp(4000, 4000, 8), wav, false, true},
-      {"wav empty", bmp, "", true, false},
-      {"wav truncated", bmp, wav.substr(0, 30), true, false},
-      {"wav not a wav", bmp, "OggS this is not a wave file", true, false},
-      {"wav a directory", bmp, dir, true, false},
-      {"wav claims more data than it has", bmp, Wav(1, 44100, 16, 1000, 1, 10000000), true, false},
-      {"wav zero samples", bmp, Wav(1, 44100, 16, 0), true, false},
-      {"wav 8 bits", bmp, Wav(1, 44100, 8, 22050), true, true},
-      {"wav 16-bit stereo", bmp, Wav(2, 44100, 16, 22050), true, true},
-      {"wav 8 kHz", bmp, Wav(1, 8000, 16, 4000), true, true},
-      {"wav 96 kHz", bmp, Wav(1, 96000, 16, 48000), true, true},
-      {"wav 24 bits", bmp, Wav(1, 44100, 24, 22050), true, false},
-      {"wav floating point", bmp, Wav(1, 44100, 32, 22050, 3), true, false},
-      {"wav very large but valid", bmp, Wav(2, 44100, 16, 44100 * 60 * 5), true, true},
+      {"both files missing", Of(none), Of(none), false, false},
+      {"bmp empty", Of(""), Of(wav), false, true},
+      {"bmp truncated in its header", Of(bmp.substr(0, 30)), Of(wav), false, true},
+      {"bmp truncated in its pixels", Of(bmp.substr(0, bmp.size() - 500)), Of(wav), false, true},
+      {"bmp not a bmp", Of("GIF89a this is not a bitmap at all"), Of(wav), false, true},
+      {"bmp a directory", Of(dir), Of(wav), false, true},
+      {"bmp absurd width and height", Of(huge_dims), Of(wav), false, true},
+      {"bmp zero width and height", Of(zero_dims), Of(wav), false, true},
+      {"bmp top-down (negative height)", Of(Bmp(32, 32, 8, true)), Of(wav), false, true},
+      {"bmp 1 bit", Of(Bmp(32, 32, 1)), Of(wav), true, true},
+      {"bmp 4 bits", Of(Bmp(32, 32, 4)), Of(wav), true, true},
+      {"bmp 24 bits", Of(Bmp(32, 32, 24)), Of(wav), true, true},
+      {"bmp 32 bits", Of(Bmp(32, 32, 32)), Of(wav), true, true},
+      {"bmp very large but valid", [] { return Bmp(4000, 4000, 8); }, Of(wav), false, true},
+      {"wav empty", Of(bmp), Of(""), true, false},
+      {"wav truncated", Of(bmp), Of(wav.substr(0, 30)), true, false},
+      {"wav not a wav", Of(bmp), Of("OggS this is not a wave file"), true, false},
+      {"wav a directory", Of(bmp), Of(dir), true, false},
+      {"wav claims more data than it has", Of(bmp), Of(Wav(1, 44100, 16, 1000, 1, 10000000)), true,
+       false},
+      {"wav zero samples", Of(bmp), Of(Wav(1, 44100, 16, 0)), true, false},
+      {"wav 8 bits", Of(bmp), Of(Wav(1, 44100, 8, 22050)), true, true},
+      {"wav 16-bit stereo", Of(bmp), Of(Wav(2, 44100, 16, 22050)), true, true},
+      {"wav 8 kHz", Of(bmp), Of(Wav(1, 8000, 16, 4000)), true, true},
+      {"wav 96 kHz", Of(bmp), Of(Wav(1, 96000, 16, 48000)), true, true},
+      {"wav 24 bits", Of(bmp), Of(Wav(1, 44100, 24, 22050)), true, false},
+      {"wav floating point", Of(bmp), Of(Wav(1, 44100, 32, 22050, 3)), true, false},
+      {"wav very large but valid", Of(bmp), [] { return Wav(2, 44100, 16, 44100 * 60 * 5); }, true,
+       true},
   };
 }
 

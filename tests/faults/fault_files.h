@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -18,10 +19,14 @@ std::string Bmp(int w, int h, int bpp, bool top_down = false);
 std::string Wav(int channels, int rate, int bits, int frames, int format = 1,
                 long claimed_bytes = -1);
 
+// A file's contents, made when a case needs them: the largest are tens of megabytes, and every
+// test process lists every case before it runs one.
+using Contents = std::function<std::string()>;
+
 struct Case {
   std::string name;
-  std::string crosshair;  // contents of crosshair.bmp; "<dir>" makes a directory, "<none>" none
-  std::string sound;      // likewise for sound.wav
+  Contents crosshair;     // contents of crosshair.bmp; "<dir>" makes a directory, "<none>" none
+  Contents sound;         // likewise for sound.wav
   bool crosshair_usable;  // loaded and shown as the pointer
   bool sound_usable;      // loaded and played
 };
