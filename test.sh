@@ -1,25 +1,27 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds soundpath and its tests, and runs every test:
 #   0. ShellCheck over every script;
-#   1. the release (scripts/release.sh into dist/): the Debian packages for amd64 and arm64,
-#      the Windows zip and installer (the library for Windows and the arm64 root are cached),
-#      built a second time in another folder from an empty cache, which must give the same bytes;
-#   2. the unit, end-to-end, package and memcheck tests of the normal build (build/), with the
-#      release's packages, executable and installer checked, the end-to-end scenarios that
-#      apply to the Windows program run again under Wine, and those that prove the most run
-#      again by the arm64 package's program under qemu-user;
-#   3. the unit and end-to-end tests again, built with AddressSanitizer and
-#      UndefinedBehaviorSanitizer (build-asan/);
-#   4. a short run of each fuzz target (build-fuzz/, with clang's libFuzzer);
-#   5. a short run of the benchmark, so that it cannot break unseen.
+#   1. the builds: the release (scripts/release.sh into dist/: the Debian packages for amd64 and
+#      arm64, the Windows zip and installer; the library for Windows and the arm64 root are
+#      cached), the tests' build (build/), the same built with AddressSanitizer and
+#      UndefinedBehaviorSanitizer (build-asan/), and the fuzz targets (build-fuzz/, with
+#      clang's libFuzzer);
+#   2. every test in one ctest run: the unit, end-to-end, package and memcheck tests of build/,
+#      with the release's packages, executable and installer checked, the end-to-end scenarios
+#      that apply to the Windows program run again under Wine, and those that prove the most run
+#      again by the arm64 package's program under qemu-user; the unit and end-to-end tests of
+#      build-asan/; a short run of each fuzz target; and a short run of the benchmark, so that
+#      it cannot break unseen. Beside them, at the lowest priority, the release is built a
+#      second time in another folder from an empty cache, which must give the same bytes.
 # The end-to-end tests start their own X server and sound server, and need no sound card; most
-# of their time is spent waiting on sound in real time, so several run at once. At the end it
-# prints how long each stage took.
+# of their time is spent waiting on sound in real time, so several run at once, and what only
+# computes runs beside them at the lowest priority. At the end it prints how long each stage
+# took.
 set -euo pipefail
 cd "$(dirname "$0")"
 jobs=$(nproc)
 # End-to-end cases at once: each waits on real-time sound far more than it computes.
-e2e_jobs=$((jobs + 1))
+slots=${SOUNDPATH_TEST_SLOTS:-$((jobs + 1))}
 
 source scripts/lib.sh
 stages=()
@@ -53,14 +55,53 @@ if said=$(debian_mirror no-such-release 2>&1) ||
   exit 1
 fi
 
-stage "the release, built twice"
+stage "the builds"
 scripts/release.sh build-release dist
-# The second time in another folder, and from a cache of its own: the library's source fetched
-# and the library built from nothing, so that every run also proves the cold build, and that it
-# gives the same bytes as the cached one.
+listed=$(release_files "$PWD/dist")
+mapfile -t shipped <<<"$listed" # the package, the installer, the zip, the arm64 package
+release=$PWD/build-release/unpacked
+rm -rf "$release" && mkdir -p "$release"
+(cd "$release" && cmake -E tar xf "${shipped[2]}") # the tests run what ships
+wineprefix=$(scripts/wineprefix.sh)
+scripts/setup.sh test -DSOUNDPATH_TEST_SLOTS="$slots" \
+  -DSOUNDPATH_WINDOWS_DIR="$release/soundpath" \
+  -DSOUNDPATH_WINDOWS_EXE="$PWD/build-release/windows/exe/soundpath.exe" \
+  -DSOUNDPATH_WINDOWS_BUILD="$PWD/build-release/windows" \
+  -DSOUNDPATH_WINDOWS_INSTALLER="${shipped[1]}" -DSOUNDPATH_DEB="${shipped[0]}" \
+  -DSOUNDPATH_WINEPREFIX="$wineprefix" -DSOUNDPATH_ARM64_DEB="${shipped[3]}"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOUNDPATH_SANITIZE=ON \
+  -DBUILD_TESTING=ON -DSOUNDPATH_TEST_SLOTS="$slots" >/dev/null
+cmake --build build-asan -j "$jobs" # all of it: a case installs the build
+# The fuzz targets need the file checks and the library's readers, not the program.
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DSOUNDPATH_FUZZ=ON -DBUILD_TESTING=ON >/dev/null
+cmake --build build-fuzz -j "$jobs" --target fuzz_bmp fuzz_wav fuzz_seeds
+
+stage "every test, and the release again from nothing"
+# The second release in another folder, and from a cache of its own: the library's source
+# fetched and the library built from nothing, so that every run also proves the cold build,
+# and that it gives the same bytes as the cached one. It only computes, so it takes what the
+# tests leave.
 again=$(mktemp -d /tmp/soundpath-rebuild-XXXXXX)
-if ! SOUNDPATH_CACHE="$again/cache" scripts/release.sh "$again/build" "$again/dist" \
-  >"$again/log" 2>&1; then
+(
+  status=0
+  SOUNDPATH_CACHE="$again/cache" nice -n 19 scripts/release.sh "$again/build" "$again/dist" \
+    >"$again/log" 2>&1 || status=$?
+  echo "$status" >"$again/status"
+) &
+rebuild=$!
+trap 'kill $rebuild 2>/dev/null || true; report' EXIT
+# One ctest run over the three builds' tests, sharing one set of slots: the cases that want
+# the machine to themselves then have it, whichever build they are of. The fifty runs and the
+# fuzz targets take no slot (-j counts them).
+mkdir -p build-all
+printf 'subdirs("%s")\n' "$PWD/build" "$PWD/build-asan" "$PWD/build-fuzz" \
+  >build-all/CTestTestfile.cmake
+export UBSAN_OPTIONS=print_stacktrace=1
+ctest --test-dir build-all --resource-spec-file "$PWD/build/tests/resources.json" \
+  --output-on-failure -j $((slots + 3))
+wait "$rebuild" || true
+if [ "$(cat "$again/status")" != 0 ]; then
   tail -30 "$again/log"
   echo "FAIL: the release could not be built again from nothing"
   exit 1
@@ -72,40 +113,3 @@ if ! cmp -s dist/SHA256SUMS "$again/dist/SHA256SUMS"; then
 fi
 rm -rf "$again"
 echo "rebuilt in another folder, from an empty cache: the same bytes"
-listed=$(release_files "$PWD/dist")
-mapfile -t shipped <<<"$listed" # the package, the installer, the zip, the arm64 package
-release=$PWD/build-release/unpacked
-rm -rf "$release" && mkdir -p "$release"
-(cd "$release" && cmake -E tar xf "${shipped[2]}") # the tests run what ships
-wineprefix=$(scripts/wineprefix.sh)
-
-stage "the build and its tests"
-scripts/setup.sh test -DSOUNDPATH_WINDOWS_DIR="$release/soundpath" \
-  -DSOUNDPATH_WINDOWS_EXE="$PWD/build-release/windows/exe/soundpath.exe" \
-  -DSOUNDPATH_WINDOWS_INSTALLER="${shipped[1]}" -DSOUNDPATH_DEB="${shipped[0]}" \
-  -DSOUNDPATH_WINEPREFIX="$wineprefix" -DSOUNDPATH_ARM64_DEB="${shipped[3]}"
-ctest --test-dir build --output-on-failure -j "$e2e_jobs"
-
-stage "tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOUNDPATH_SANITIZE=ON \
-  -DBUILD_TESTING=ON >/dev/null
-cmake --build build-asan -j "$jobs" # all of it: a case installs the build
-export UBSAN_OPTIONS=print_stacktrace=1
-ctest --test-dir build-asan -L unit --output-on-failure
-# LeakSanitizer's tracer dies at the real program's exit here (with the library's background
-# threads about), so leaks of the real program are checked under valgrind instead (memcheck).
-# The fifty-run case is left out here: its point is the resident memory over many runs, which
-# only the plain build measures (the sanitizer's quarantine grows it by design), and it takes
-# minutes.
-ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan -L e2e -E FiftyRuns --output-on-failure \
-  -j "$e2e_jobs"
-
-stage "fuzz targets, briefly"
-# They need the file checks and the library's readers, not the program.
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DSOUNDPATH_FUZZ=ON -DBUILD_TESTING=ON >/dev/null
-cmake --build build-fuzz -j "$jobs" --target fuzz_bmp fuzz_wav fuzz_seeds
-ctest --test-dir build-fuzz -L fuzz --output-on-failure -j "$jobs"
-
-stage "the benchmark, briefly"
-BUILD_DIR=build WINDOWS_BUILD=build-release/windows bench/bench.sh --short
