@@ -86,8 +86,18 @@ start() {
   wait_for_window 60 || fail "no window from $1; it said: $(tail -n 5 "$work/program.err")"
   map_ms=$(($(now_ms) - t0))
 }
+# ESC until it ends. Under Wine the keys go to the window only once Wine has made it active,
+# which the pointer coming over it does not always do: if the first is lost, a click in the
+# window (where the pointer is) makes it active, as it would for a person.
 quit() {
-  xdotool keydown Escape sleep 0.1 keyup Escape
+  local tries=0
+  while kill -0 "$pid" 2>/dev/null; do
+    [ "$tries" -lt 20 ] || fail "ESC did not end the program"
+    [ "$tries" -eq 0 ] || xdotool click 1 sleep 0.2
+    tries=$((tries + 1))
+    xdotool keydown Escape sleep 0.1 keyup Escape
+    for _ in $(seq 10); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  done
   wait "$pid" 2>/dev/null || true
   while window_shown; do sleep 0.01; done
 }
