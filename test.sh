@@ -21,7 +21,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 jobs=$(nproc)
 # End-to-end cases at once: each waits on real-time sound far more than it computes.
-slots=$((jobs + 2))
+slots=$((jobs + 1))
 
 source scripts/lib.sh
 stages=()
