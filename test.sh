@@ -81,10 +81,9 @@ cmake --build build-fuzz -j "$jobs" --target fuzz_bmp fuzz_wav fuzz_seeds
 stage "every test"
 # One ctest run over the three builds' tests, sharing one set of slots: the cases that want
 # the machine to themselves then have it, whichever build they are of. The fifty runs take no
-# slot (-j counts them).
+# slot (-j counts them). The slots are those that each build's own test file names.
 mkdir -p build-all
 printf 'subdirs("%s")\n' "$PWD/build" "$PWD/build-asan" "$PWD/build-fuzz" \
   >build-all/CTestTestfile.cmake
 export UBSAN_OPTIONS=print_stacktrace=1
-ctest --test-dir build-all --resource-spec-file "$PWD/build/tests/resources.json" \
-  --output-on-failure -j $((slots + 1))
+ctest --test-dir build-all --output-on-failure -j $((slots + 1))
