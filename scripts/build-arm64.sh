@@ -13,7 +13,7 @@ source scripts/lib.sh
 fail_as=build-arm64
 ensure_packages "${arm64_packages[@]}"
 release_time
-jobs=$(nproc)
+jobs=${SOUNDPATH_JOBS:-$(nproc)} # compile jobs at once
 
 # The C++ library's headers are those of the cross compiler's own version.
 gcc_major=$(aarch64-linux-gnu-g++ -dumpversion) || fail "no cross compiler for arm64"

@@ -15,7 +15,7 @@ source scripts/lib.sh
 fail_as=build-windows
 ensure_packages "${windows_packages[@]}"
 
-jobs=$(nproc)
+jobs=${SOUNDPATH_JOBS:-$(nproc)} # compile jobs at once
 cache=$(soundpath_cache)
 mkdir -p "$cache"
 release_time

@@ -4,6 +4,8 @@
 # default the last commit's time) and no build folder's path gets into them, so a rebuild of the
 # same commit, anywhere and at any time, gives the same bytes. Any step that fails ends it.
 #   scripts/release.sh [BUILD_ROOT [DIST]]     (defaults: build-release, dist)
+# SOUNDPATH_JOBS, where set, is how many compile jobs it and its builds run at once (else one
+# per core).
 set -euo pipefail
 root=$(realpath -m "${1:-build-release}")
 dist=$(realpath -m "${2:-dist}")
@@ -12,7 +14,7 @@ source scripts/lib.sh
 fail_as=release
 release_time
 ensure_packages "${build_packages[@]}" dpkg-dev file
-jobs=$(nproc)
+jobs=${SOUNDPATH_JOBS:-$(nproc)} # compile jobs at once
 
 scripts/build-windows.sh "$root/windows" || fail "the Windows build failed"
 cmake -S . -B "$root/linux" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null ||
